@@ -1,0 +1,98 @@
+#pragma once
+
+#include "desktopdb/Field.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace desktopdb {
+
+enum class DataSetState { Inactive, Browse, Edit, Insert };
+
+// A key value for locate: integer, text or null.
+using KeyValue = std::variant<std::monostate, std::int64_t, std::string>;
+
+// One desktop table: the file "<folder>/<TABLE>.db" (SQLite), opened without
+// filter or secondary index, its rows in primary-key (InternalID) order.
+// Row numbers (RecNo) count from 1 in that order. Navigation, locate and
+// RecNo cost O(log n) or less per call.
+class Table {
+public:
+    Table();
+    ~Table();
+    Table(const Table &) = delete;
+    Table &operator=(const Table &) = delete;
+
+    // The folder that holds the table files (the database).
+    void setDatabaseName(const std::string &folder);
+    const std::string &databaseName() const;
+    void setTableName(const std::string &name);
+    const std::string &tableName() const;
+
+    void open();  // raises when the file or table is missing or cannot be opened
+    void close(); // cancels a pending edit or append
+    bool active() const;
+    DataSetState state() const;
+
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool eof() const; // true after next() passed the last row, or when empty
+    bool bof() const;
+    int recordCount() const;
+    int recNo() const;         // 0 when the table is empty
+    void setRecNo(int recNo);  // moves to that row; raises when out of range
+
+    // Exact match on the columns named in keyFields ("UserName;DBID"), case
+    // sensitive, no partial match. On success the row becomes current.
+    bool locate(const std::string &keyFields, const std::vector<KeyValue> &values);
+
+    void edit();   // the current row
+    void append(); // a new empty row, written by post()
+    void post();   // writes the pending edit or append; the row stays current
+    void cancel(); // drops a pending edit or append
+    void remove(); // deletes the current row; the next row (or the new last) becomes current
+
+    const std::vector<FieldDef> &fieldDefs() const;
+    Field &fieldByName(const std::string &name); // raises when there is no such field
+    Field *findField(const std::string &name);   // nullptr when there is none
+    std::vector<Field *> fields();
+
+    // Groups the writes that follow into one transaction, committed by
+    // commitBatch() (or by close()). Nothing is rolled back on failure:
+    // commitBatch() keeps every write posted before the failure.
+    void beginBatch();
+    void commitBatch();
+
+    struct Impl;
+
+private:
+    friend class Field;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Executes SQL statements on a folder of table files: CREATE TABLE and
+// CREATE INDEX as the desktop tables' schema writes them.
+class SqlQuery {
+public:
+    SqlQuery();
+    ~SqlQuery();
+
+    void setDatabaseName(const std::string &folder);
+    const std::string &databaseName() const;
+    void close();
+    void clear();                      // clears the statement text
+    void add(const std::string &line); // adds one line
+    std::string text() const;          // the lines joined by line breaks
+    void execSql();                    // raises DesktopDbError with the engine's message
+
+private:
+    std::string folder_;
+    std::vector<std::string> lines_;
+};
+
+} // namespace desktopdb

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace palmsync {
+
+// What the host knows about one HotSync of one user.
+struct SessionSettings {
+    std::string userName;                 // GetUserName
+    std::string pathName;                 // GetPathName, handed over exactly as given
+    std::int32_t syncType = 0;            // GetSyncType
+    std::filesystem::path handheldFolder; // the handheld: one Palm database file per database
+};
+
+// The host side of one HotSync. While a session exists, the sync suite's
+// classes (system adapter, database query, utility) are registered in the
+// process's COM class table and act on this HotSync: databases are opened in
+// the handheld folder, log lines collect here. One session at a time per
+// process. Changed databases are written to their files when their last
+// record adapter is released, and at end() for those still referenced.
+class HotSyncSession {
+public:
+    explicit HotSyncSession(SessionSettings settings);
+    ~HotSyncSession(); // calls end() when it has not run
+    HotSyncSession(const HotSyncSession &) = delete;
+    HotSyncSession &operator=(const HotSyncSession &) = delete;
+
+    const SessionSettings &settings() const;
+
+    // Ends the HotSync: writes every database changed and not yet written,
+    // and revokes the sync suite's classes. Raises when a file cannot be
+    // written (after trying all of them).
+    void end();
+
+    // The HotSync log lines, in the order they were added.
+    std::vector<std::string> logLines() const;
+    void addLogLine(const std::string &line);
+
+    struct Impl;
+
+private:
+    std::shared_ptr<Impl> impl_;
+};
+
+} // namespace palmsync

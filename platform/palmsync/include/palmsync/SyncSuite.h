@@ -1,0 +1,152 @@
+#pragma once
+
+// The handheld sync interfaces a conduit calls during a HotSync: the system
+// adapter, the HotSync information, the database query, the record adapter
+// and the byte-array utility. Methods appear in each interface's own order;
+// every method returns a status and leaves its message with
+// com::SetErrorInfo when it fails.
+
+#include "com/Guid.h"
+#include "com/Unknown.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace palmsync {
+
+using com::HRESULT;
+
+// A record's bytes (a one-dimensional byte array).
+using ByteArray = std::vector<std::uint8_t>;
+
+// Open modes of OpenRecordDatabase.
+constexpr std::int32_t eDbRead = 0x80;
+constexpr std::int32_t eDbWrite = 0x40;
+
+// Record attribute bits (upper four bits of a record entry's attribute byte).
+constexpr std::int32_t eRecAttrDeleted = 0x80;
+constexpr std::int32_t eRecAttrDirty = 0x40;
+constexpr std::int32_t eRecAttrBusy = 0x20;
+constexpr std::int32_t eRecAttrSecret = 0x10;
+
+// Selectors of RemoveRecordSet.
+constexpr std::int32_t eRemoveAll = 0;
+constexpr std::int32_t eRemoveDeleted = 1;
+
+class IPDHotsyncInfo : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{1772DEE2-FA1F-11D2-AC32-006008E3F0A2}");
+
+    // Sync type code of the running HotSync (0 and 1 synchronise, 2 handheld
+    // overwrites desktop, 3 desktop overwrites handheld, 6 do nothing, ...).
+    virtual HRESULT GetSyncType(std::int32_t *syncType) = 0;
+    // Existing folder of the user's conduit data.
+    virtual HRESULT GetPathName(std::string *path) = 0;
+    // HotSync user name.
+    virtual HRESULT GetUserName(std::string *name) = 0;
+
+protected:
+    ~IPDHotsyncInfo() = default;
+};
+
+class IPDSystemAdapter : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{1772DEE0-FA1F-11D2-AC32-006008E3F0A2}");
+    static constexpr com::CLSID clsid = com::guid("{7DEBC7E0-FA1F-11D2-AC32-006008E3F0A2}"); // CoPDSystemAdapter
+
+    virtual HRESULT GetHotsyncInfo(IPDHotsyncInfo **info) = 0;
+
+protected:
+    ~IPDSystemAdapter() = default;
+};
+
+class IPDRecordAdapter : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{1772DEE6-FA1F-11D2-AC32-006008E3F0A2}");
+
+    // Text becomes one line of this HotSync's log (a trailing NUL ends it).
+    virtual HRESULT AddLogEntry(const std::string &text, std::int32_t activity, std::int32_t reserved1,
+                                std::int32_t reserved2) = 0;
+    // The record with that unique id; fails when there is none.
+    virtual HRESULT ReadRecordById(std::int32_t *index, std::int32_t recordId, std::int32_t *category,
+                                   std::int32_t *attributes, ByteArray *data) = 0;
+    // The record at the iteration position, which then advances. Records
+    // marked deleted are delivered too. Past the last record it reports
+    // S_FALSE and GetEOF turns true.
+    virtual HRESULT ReadNextRecord(std::int32_t *index, std::int32_t *recordId, std::int32_t *category,
+                                   std::int32_t *attributes, ByteArray *data) = 0;
+    // recordId 0 creates a record and returns its new unique id; another id
+    // replaces that record (and fails when it does not exist).
+    virtual HRESULT WriteRecord(std::int32_t *recordId, std::int32_t category, std::int32_t attributes,
+                                const ByteArray &data) = 0;
+    virtual HRESULT RemoveRecord(std::int32_t recordId) = 0;
+    // Selector eRemoveAll removes every record, eRemoveDeleted those marked deleted.
+    virtual HRESULT RemoveRecordSet(std::int32_t selector, std::int32_t reserved) = 0;
+    virtual HRESULT GetDatabaseName(std::string *name) = 0;
+    virtual HRESULT GetRecordCount(std::int32_t *count) = 0;
+    virtual HRESULT SetIterationIndex(std::int32_t index) = 0;
+    // Right after SetIterationIndex(0): true only for a database without
+    // records. After a read: true when that read found no record.
+    virtual HRESULT GetEOF(bool *eof) = 0;
+
+protected:
+    ~IPDRecordAdapter() = default;
+};
+
+class IPDDatabaseQuery : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{1772DEE4-FA1F-11D2-AC32-006008E3F0A2}");
+    static constexpr com::CLSID clsid = com::guid("{7DEBC7E4-FA1F-11D2-AC32-006008E3F0A2}"); // CoPDDatabaseQuery
+
+    // Record adapter of an existing database; fails when it does not exist.
+    virtual HRESULT OpenRecordDatabase(const std::string &name, const std::string &adapterProgId,
+                                       std::int32_t openMode, IPDRecordAdapter **adapter) = 0;
+
+protected:
+    ~IPDDatabaseQuery() = default;
+};
+
+// Byte-array packing. With swap set, numbers are stored most significant
+// byte first. Each call returns in *next the offset after what it read or
+// wrote. Reading or writing outside the array fails with E_INVALIDARG.
+// Texts are UTF-8 on this side and the handheld's single-byte character set
+// (Windows-1252) in the array; a character it cannot hold becomes "?".
+class IPDUtility : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{1772DEE9-FA1F-11D2-AC32-006008E3F0A2}");
+    static constexpr com::CLSID clsid = com::guid("{7DEBC7E9-FA1F-11D2-AC32-006008E3F0A2}"); // CoPDUtility
+
+    virtual HRESULT WriteWord(ByteArray *array, std::int32_t offset, bool swap, std::uint16_t value,
+                              std::int32_t *next) = 0;
+    virtual HRESULT ReadWord(const ByteArray &array, std::int32_t offset, bool swap, std::uint16_t *value,
+                             std::int32_t *next) = 0;
+    virtual HRESULT WriteDWord(ByteArray *array, std::int32_t offset, bool swap, std::int32_t value,
+                               std::int32_t *next) = 0;
+    virtual HRESULT ReadDWord(const ByteArray &array, std::int32_t offset, bool swap, std::int32_t *value,
+                              std::int32_t *next) = 0;
+    // Stores the text followed by one zero byte; the whole must fit the array.
+    virtual HRESULT WriteString(ByteArray *array, std::int32_t offset, const std::string &text,
+                                std::int32_t *next) = 0;
+    // The text at offset: at most maxLength bytes, ending before the first zero byte.
+    virtual HRESULT ReadString(const ByteArray &array, std::int32_t offset, std::int32_t maxLength,
+                               std::string *text, std::int32_t *next) = 0;
+
+protected:
+    ~IPDUtility() = default;
+};
+
+// An addition of this suite: the host's own HotSync log, reachable from the
+// system adapter, for lines a conduit must log while it has no database
+// open (the record adapter's AddLogEntry is the usual way).
+class IPDHostLog : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{6A1C0F3E-55B2-4E0A-9D7B-2F4C8E1A9B01}");
+
+    virtual HRESULT AddLogEntry(const std::string &text) = 0;
+
+protected:
+    ~IPDHostLog() = default;
+};
+
+} // namespace palmsync
