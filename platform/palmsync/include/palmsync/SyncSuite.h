@@ -8,6 +8,7 @@
 
 #include "com/Guid.h"
 #include "com/Unknown.h"
+#include "com/Variant.h"
 
 #include <cstdint>
 #include <string>
@@ -134,6 +135,30 @@ public:
 
 protected:
     ~IPDUtility() = default;
+};
+
+// The interface a conduit's sync object implements; the HotSync host calls it.
+class IPDClientNotify : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{5AA15E24-EE68-11D2-AC32-006008E3F0A2}");
+
+    // One HotSync of the conduit's data. *result is a 16-bit Boolean (0 false).
+    virtual HRESULT BeginProcess(std::int16_t *result) = 0;
+    // Shows the conduit's configuration; in/out preference (1 permanent,
+    // 2 next HotSync only) and sync type.
+    virtual HRESULT ConfigureConduit(std::int32_t creatorId, std::int32_t userId, std::int32_t *preference,
+                                     std::int32_t *syncType) = 0;
+    // Kind 0 display name, 1 to 3 further values; other kinds leave *value empty.
+    virtual HRESULT GetConduitInfo(std::int32_t kind, std::int32_t creatorId, std::int32_t userId,
+                                   const std::string &userName, com::Variant *value) = 0;
+    // Shows the conduit's configuration for a user: in/out permanent,
+    // temporary and new sync type, and preference.
+    virtual HRESULT CfgConduit(std::int32_t creatorId, std::int32_t userId, const std::string &userName,
+                               const std::string &pathName, std::int32_t *permanent, std::int32_t *temporary,
+                               std::int32_t *newSyncType, std::int32_t *preference) = 0;
+
+protected:
+    ~IPDClientNotify() = default;
 };
 
 // An addition of this suite: the host's own HotSync log, reachable from the
