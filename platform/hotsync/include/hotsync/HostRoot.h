@@ -12,8 +12,8 @@ namespace hotsync {
 // The folder that holds all of the HotSync host's state:
 //
 //   <root>/registry/HKEY_*.reg          registry hives (with their .lock files)
-//   <root>/users                        HotSync users and the next user id
-//   <root>/conduits                     conduit registrations by creator
+//   <root>/users.list                   HotSync users and the next user id
+//   <root>/conduits.list                conduit registrations by creator
 //   <root>/userdata/<id>/actions        the user's conduit actions
 //   <root>/userdata/<id>/install-queue  files queued for the user's handheld
 //   <root>/userdata/<id>/HotSync.log    the user's HotSync log
@@ -31,8 +31,8 @@ public:
     registry::Registry registry() const { return registry::Registry(root_); }
 
     std::filesystem::path lockFile() const { return root_ / "host.lock"; }
-    std::filesystem::path usersFile() const { return root_ / "users"; }
-    std::filesystem::path conduitsFile() const { return root_ / "conduits"; }
+    std::filesystem::path usersFile() const { return root_ / "users.list"; }
+    std::filesystem::path conduitsFile() const { return root_ / "conduits.list"; }
     std::filesystem::path userDataFolder(std::int32_t userId) const;
     std::filesystem::path actionsFile(std::int32_t userId) const { return userDataFolder(userId) / "actions"; }
     std::filesystem::path installQueueFile(std::int32_t userId) const
