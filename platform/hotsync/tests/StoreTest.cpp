@@ -240,7 +240,7 @@ TEST_F(StoreTest, LogLinesAreAppendedWithTheirTimeOneLineEach)
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     ASSERT_EQ(lines.size(), 3u) << text;
-    const std::string stamp = "\\d\\d\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d ";
+    const std::string stamp = "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} ";
     EXPECT_THAT(lines[0], testing::MatchesRegex(stamp + "OK Gearvane"));
     EXPECT_THAT(lines[1], testing::MatchesRegex(stamp + "ERROR \\(X\\): two lines"));
     EXPECT_THAT(lines[2], testing::MatchesRegex(stamp + "third"));
