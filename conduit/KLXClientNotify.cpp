@@ -25,8 +25,23 @@ namespace {
 
 std::atomic<int> liveSyncObjects{0};
 
-std::mutex dialogMutex;
-ConfigureDialogFn configureDialog;
+// Function-local, so the plug-in can install its dialog from a static
+// initialiser of another file.
+struct DialogSlot {
+    std::mutex mutex;
+    ConfigureDialogFn dialog;
+};
+DialogSlot &dialogSlot()
+{
+    static DialogSlot slot;
+    return slot;
+}
+
+ConfigureDialogFn currentDialog()
+{
+    std::lock_guard lock(dialogSlot().mutex);
+    return dialogSlot().dialog;
+}
 
 // A failure passed on by one sync operation with its own prefix.
 class SyncError : public std::runtime_error {
@@ -78,8 +93,8 @@ int TKLXGVClientNotify::liveObjects() { return liveSyncObjects; }
 
 void TKLXGVClientNotify::setConfigureDialog(ConfigureDialogFn dialog)
 {
-    std::lock_guard lock(dialogMutex);
-    configureDialog = std::move(dialog);
+    std::lock_guard lock(dialogSlot().mutex);
+    dialogSlot().dialog = std::move(dialog);
 }
 
 // ---------------------------------------------------------------------------
@@ -698,11 +713,7 @@ HRESULT TKLXGVClientNotify::ConfigureConduit(std::int32_t, std::int32_t, std::in
     if (!preference || !syncType)
         return com::E_POINTER;
     return com::guarded([&] {
-        ConfigureDialogFn dialog;
-        {
-            std::lock_guard lock(dialogMutex);
-            dialog = configureDialog;
-        }
+        ConfigureDialogFn dialog = currentDialog();
         if (!dialog)
             return com::fail(com::E_NOTIMPL, "The configuration dialog is not available");
         ConfigureChoice choice;
@@ -721,11 +732,7 @@ HRESULT TKLXGVClientNotify::CfgConduit(std::int32_t, std::int32_t, const std::st
     if (!permanent || !temporary || !newSyncType || !preference)
         return com::E_POINTER;
     return com::guarded([&] {
-        ConfigureDialogFn dialog;
-        {
-            std::lock_guard lock(dialogMutex);
-            dialog = configureDialog;
-        }
+        ConfigureDialogFn dialog = currentDialog();
         if (!dialog)
             return com::fail(com::E_NOTIMPL, "The configuration dialog is not available");
         ConfigureChoice choice;
