@@ -1,8 +1,8 @@
+#include "palmsync/SyncSuite.h"
 #include "RawDatabase.h"
 #include "TempDir.h"
 #include "palmsync/HotSyncSession.h"
 #include "palmsync/PalmDatabase.h"
-#include "palmsync/SyncSuite.h"
 
 #include "com/ClassTable.h"
 #include "com/ComError.h"
@@ -191,8 +191,8 @@ TEST_F(SyncSuite, WriteCreatesReplacesAndRefusesBadValues)
         com::HRESULT hr;
     };
     const Bad bad[] = {
-        {"unknown id", 0x4444, 0, 0, com::E_FAIL},       {"negative id", -5, 0, 0, com::E_FAIL},
-        {"category 16", 0, 16, 0, com::E_INVALIDARG},    {"category -1", 0, -1, 0, com::E_INVALIDARG},
+        {"unknown id", 0x4444, 0, 0, com::E_FAIL},         {"negative id", -5, 0, 0, com::E_FAIL},
+        {"category 16", 0, 16, 0, com::E_INVALIDARG},      {"category -1", 0, -1, 0, com::E_INVALIDARG},
         {"attribute 0x08", 0, 0, 0x08, com::E_INVALIDARG},
     };
     for (const Bad &b : bad) {
@@ -311,16 +311,16 @@ TEST_F(SyncSuite, EndReportsADatabaseThatCannotBeWritten)
     EXPECT_NE(session.logLines().back().find("MainDB-KLXC.pdb"), std::string::npos);
 }
 
-class Utility : public testing::Test {
+class PDUtility : public testing::Test {
 protected:
-    Utility() : session_({"u", "p", 0, dir_.path()}), util_(com::createInstance<IPDUtility>(IPDUtility::clsid)) {}
+    PDUtility() : session_({"u", "p", 0, dir_.path()}), util_(com::createInstance<IPDUtility>(IPDUtility::clsid)) {}
 
     gvtest::TempDir dir_;
     HotSyncSession session_;
     ComPtr<IPDUtility> util_;
 };
 
-TEST_F(Utility, NumbersFollowTheSwapFlag)
+TEST_F(PDUtility, NumbersFollowTheSwapFlag)
 {
     struct Case {
         const char *name;
@@ -358,7 +358,7 @@ TEST_F(Utility, NumbersFollowTheSwapFlag)
     }
 }
 
-TEST_F(Utility, AccessOutsideTheArrayIsRefused)
+TEST_F(PDUtility, AccessOutsideTheArrayIsRefused)
 {
     ByteArray a(8, 0xAA);
     const ByteArray untouched = a;
@@ -377,7 +377,7 @@ TEST_F(Utility, AccessOutsideTheArrayIsRefused)
     com::check(util_->ReadDWord(a, 4, true, &value, &next)); // the last four bytes are fine
 }
 
-TEST_F(Utility, StringsAreSingleByteTextWithOneZero)
+TEST_F(PDUtility, StringsAreSingleByteTextWithOneZero)
 {
     ByteArray a(10, 0xEE);
     std::int32_t next = 0;
