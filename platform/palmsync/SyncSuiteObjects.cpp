@@ -218,9 +218,12 @@ public:
                 else if (i < position_)
                     ++before;
             }
-            if (kept.size() != recs.size()) {
+            // The kept records were moved out of recs: put them back even
+            // when nothing was removed.
+            const bool removed = kept.size() != recs.size();
+            recs = std::move(kept);
+            if (removed) {
                 position_ -= before;
-                recs = std::move(kept);
                 open_->changed = true;
             }
             return S_OK;

@@ -221,6 +221,21 @@ TEST_F(SyncSuite, RemovedIdsAreNotReusedInTheSession)
     EXPECT_EQ(write(again.get(), 0, "after reopening"), 0x1008);
 }
 
+TEST_F(SyncSuite, PurgingWithNothingDeletedKeepsEveryRecordWhole)
+{
+    HotSyncSession session(settings());
+    auto main = open("MainDB-KLXC");
+    com::check(main->RemoveRecordSet(eRemoveDeleted, 0)); // the one deleted record goes
+    std::int32_t id = write(main.get(), 0, "fresh record");
+    com::check(main->RemoveRecordSet(eRemoveDeleted, 0)); // nothing left to purge
+    std::int32_t index = 0, category = 0, attributes = 0;
+    ByteArray data;
+    com::check(main->ReadRecordById(&index, id, &category, &attributes, &data));
+    EXPECT_EQ(data, bytesOf("fresh record"));
+    com::check(main->SetIterationIndex(0));
+    EXPECT_FALSE(readNext(main.get()).data.empty());
+}
+
 TEST_F(SyncSuite, RemoveRecordsSingleAndBySelector)
 {
     HotSyncSession session(settings());
