@@ -116,7 +116,7 @@ std::string dateToIsoText(DateTime value)
     std::int64_t y = 0;
     unsigned m = 0, d = 0;
     civilFromDays(static_cast<std::int64_t>(whole) + kEpochOffset, y, m, d);
-    char buffer[16];
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(y), m, d);
     return buffer;
 }
