@@ -189,3 +189,25 @@ TEST(SqlQueryTest, NoFolderIsAnError)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SqlQueryTest, OnlyColumnTypesAreRewrittenNotColumnNames)
+{
+    gvtest::TempDir dir;
+    SqlQuery query;
+    query.setDatabaseName(dir.str());
+    for (const char *line : {"CREATE TABLE LEDGER (", "  InternalID AUTOINC,", "  Money MONEY,", "  Autoinc INTEGER,",
+                             "  Note VARCHAR(10) DEFAULT 'MONEY',", "PRIMARY KEY (InternalID))"})
+        query.add(line);
+    query.execSql();
+    query.close();
+    PlainConnection plain((dir / "LEDGER.db").string());
+    EXPECT_THAT(plain.column("SELECT name || ' ' || type FROM pragma_table_info('LEDGER')"),
+                ElementsAreArray({"InternalID INTEGER", "Money MONEY REAL", "Autoinc INTEGER", "Note VARCHAR(10)"}));
+    plain.exec("INSERT INTO LEDGER (Money) VALUES (12)");
+    EXPECT_EQ(plain.scalar("SELECT typeof(Money) || ' ' || Note || ' ' || (InternalID = rowid) FROM LEDGER"),
+              "real MONEY 1");
+}
+
+} // namespace

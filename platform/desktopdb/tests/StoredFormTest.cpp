@@ -36,7 +36,7 @@ TEST_F(StoredFormTest, PlainSqlReadsTheStoredForms)
     table.fieldByName("Modified").setAsBoolean(true);
     table.fieldByName("Synced").setAsBoolean(false);
     table.fieldByName("TranDate").setAsDateTime(37451.6);
-    table.fieldByName("TotalCost").setAsFloat(12.5);
+    table.fieldByName("TotalCost").setAsFloat(12);
     table.fieldByName("Qty").setAsFloat(40);
     table.fieldByName("Type").setAsString("F");
     table.post();
@@ -49,7 +49,7 @@ TEST_F(StoredFormTest, PlainSqlReadsTheStoredForms)
         " typeof(Deleted) || ' | ' || typeof(TranDate) || ' ' || TranDate || ' | ' ||"
         " typeof(TotalCost) || ' ' || TotalCost || ' | ' || typeof(Qty) || ' ' || Qty || ' | ' || Type FROM MAIN");
     EXPECT_EQ(row, "integer 4711 | text J\u00fcrgen | integer 1 | integer 0 | null | text 2002-07-14 | "
-                   "real 12.5 | real 40.0 | F");
+                   "real 12.0 | real 40.0 | F");
     EXPECT_EQ(plain.scalar("SELECT count(*) FROM MAIN WHERE TranDate = date('2002-07-14') AND Modified"), "1");
 }
 

@@ -86,6 +86,21 @@ TEST(TableOpenTest, FileWithoutThatTableFails)
     EXPECT_FALSE(table.active());
 }
 
+TEST(TableOpenTest, TableFileIsFoundWhateverTheCaseOfItsName)
+{
+    gvtest::TempDir dir;
+    createTable(dir.str(), "OILGRADE");
+    std::filesystem::rename(dir / "OILGRADE.db", dir / "oilgrade.DB");
+    Table table;
+    table.setDatabaseName(dir.str());
+    table.setTableName("OILGRADE");
+    table.open();
+    EXPECT_EQ(table.fieldDefs().size(), 9u);
+    table.close();
+    EXPECT_THROW(createTable(dir.str(), "OILGRADE"), DesktopDbError);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
 TEST_F(TableTest, EmptyTableIsAtEndWithRowNumberZero)
 {
     EXPECT_EQ(table.state(), DataSetState::Browse);
