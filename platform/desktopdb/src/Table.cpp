@@ -207,6 +207,11 @@ void Table::setBusyTimeout(int milliseconds)
         sqlite3_busy_timeout(impl_->db, milliseconds);
 }
 
+bool Table::exists() const
+{
+    return std::filesystem::is_regular_file(detail::tableFilePath(impl_->folder, impl_->name));
+}
+
 void Table::open()
 {
     Impl &d = *impl_;

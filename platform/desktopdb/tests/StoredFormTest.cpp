@@ -107,19 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"TextColumnHoldingPaddedNumber", "Notes", "' 17 '", 17, 1, 17, " 17 "}),
     [](const testing::TestParamInfo<ReadCase> &info) { return std::string(info.param.label); });
 
-TEST_F(StoredFormTest, DateColumnReadsAsDateTime)
-{
-    {
-        PlainConnection plain(file());
-        plain.exec("INSERT INTO MAIN (TranDate) VALUES ('2002-07-14 00:00:00'), (37451.5), (NULL)");
-    }
-    table.open();
-    for (double expected : {37451.0, 37451.5, 0.0}) {
-        EXPECT_EQ(table.fieldByName("TranDate").asDateTime(), expected);
-        table.next();
-    }
-}
-
 TEST_F(StoredFormTest, UnreadableValuesFailClearly)
 {
     {

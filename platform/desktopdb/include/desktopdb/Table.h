@@ -36,6 +36,9 @@ public:
     // or write fails (default 5000).
     void setBusyTimeout(int milliseconds);
 
+    // Whether the table's file is in the folder (its name compared without
+    // regard to case, as open() finds it).
+    bool exists() const;
     void open();  // raises when the file or table is missing or cannot be opened; never creates a file
     void close(); // cancels a pending edit or append, commits an open batch
     bool active() const;
