@@ -123,9 +123,19 @@ void BM_LocateEveryRow(benchmark::State &state)
     state.SetComplexityN(rows);
 }
 
-BENCHMARK(BM_VisitEveryRowByRecNo)->Arg(12500)->Arg(25000)->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_VisitEveryRowByRecNo)
+    ->Arg(12500)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
-BENCHMARK(BM_LocateEveryRow)->Arg(12500)->Arg(25000)->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_LocateEveryRow)
+    ->Arg(12500)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
 } // namespace

@@ -28,11 +28,11 @@ std::string upper(std::string text)
 }
 
 struct Token {
-    std::string text;   // as written, quotes removed for quoted identifiers
-    std::size_t begin;  // offset in the statement
+    std::string text;  // as written, quotes removed for quoted identifiers
+    std::size_t begin; // offset in the statement
     std::size_t end;
-    bool word;          // bare word (keyword or identifier)
-    bool quoted;        // "..." or [...] or `...` identifier
+    bool word;   // bare word (keyword or identifier)
+    bool quoted; // "..." or [...] or `...` identifier
 };
 
 // Splits a statement into words, quoted identifiers and single characters;

@@ -527,8 +527,8 @@ void Table::post()
         } else {
             sql = "UPDATE " + table + " SET ";
             for (std::size_t k = 0; k < written.size(); ++k)
-                sql += (k ? ", " : "") + detail::quoteIdentifier(d.defs[written[k]].name) + " = ?" +
-                       std::to_string(k + 1);
+                sql +=
+                    (k ? ", " : "") + detail::quoteIdentifier(d.defs[written[k]].name) + " = ?" + std::to_string(k + 1);
             sql += " WHERE rowid = ?" + std::to_string(written.size() + 1);
         }
         found = d.writeStatements.emplace(mask, Statement(d.db, sql)).first;

