@@ -380,7 +380,6 @@ int PalmDatabase::indexOfRecord(std::uint32_t uniqueId) const
     positions_.reserve(records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
         positions_.emplace(records[i].uniqueId, i);
-    positionsBuiltFor_ = records.size();
     it = positions_.find(uniqueId);
     return it == positions_.end() ? -1 : static_cast<int>(it->second);
 }
