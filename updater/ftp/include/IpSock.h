@@ -55,6 +55,7 @@ private:
     QTimer idleTimer_;
     bool open_ = false;
     bool connectPending_ = false;
+    bool errorReported_ = false;
 };
 
 // A listening socket for one incoming connection from an expected peer.

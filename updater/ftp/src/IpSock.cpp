@@ -91,8 +91,9 @@ void TIpConnection::touch()
 void TIpConnection::socketError()
 {
     // A peer that closes is not an error: OnClosed tells it.
-    if (socket_->error() == QAbstractSocket::RemoteHostClosedError)
+    if (socket_->error() == QAbstractSocket::RemoteHostClosedError || errorReported_)
         return;
+    errorReported_ = true;
     if (OnError)
         OnError(IpSocketErrorCode(socket_->error()), socket_->errorString());
 }
@@ -105,6 +106,10 @@ void TIpConnection::socketStateChanged()
     // Fires once for each connection or connection attempt.
     if (!open_ && !connectPending_)
         return;
+    // A failed attempt may end before its error is signalled: the error
+    // comes first all the same.
+    if (!open_ && socket_->error() != QAbstractSocket::UnknownSocketError)
+        socketError();
     open_ = false;
     connectPending_ = false;
     if (OnClosed)
@@ -116,6 +121,7 @@ void TIpConnection::ConnectTo(const QHostAddress &address, quint16 port)
     if (socket_->state() != QAbstractSocket::UnconnectedState)
         throw EIpError(IpErrIsConn, QStringLiteral("Socket is already connected"));
     connectPending_ = true;
+    errorReported_ = false;
     socket_->connectToHost(address, port);
 }
 

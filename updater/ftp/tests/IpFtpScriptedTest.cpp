@@ -388,8 +388,8 @@ TEST_F(ScriptedFtpTest, DataConnectionFromAnotherAddressIsDropped)
         QTcpSocket intruder;
         ASSERT_TRUE(intruder.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
         intruder.connectToHost(server.portAddress(), server.portPort());
-        ASSERT_TRUE(waitUntil([&] { return intruder.state() == QAbstractSocket::ConnectedState; }));
         intruder.write("forged");
+        // Accepted by the system, then dropped by the client.
         EXPECT_TRUE(waitUntil([&] { return intruder.state() == QAbstractSocket::UnconnectedState; }));
     }
     ASSERT_TRUE(server.connectData());
