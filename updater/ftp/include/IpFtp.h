@@ -116,6 +116,7 @@ private:
     void sendCommand(const QString &command);
     void sendNext();
     void reportError(int code, const QString &text);
+    void emitError(int code, const QString &text);
     void postError(int code, const QString &text);
     void postStatus(int code, const QString &info = QString());
     void deliverStatus(int code, const QString &info);
@@ -134,6 +135,7 @@ private:
     void callHandler(const TIpFtpEvent &handler, int code, const QString &text);
 
     TState state_ = stIdle;
+    int operationDepth_ = 0;
     bool passiveMode_ = false;
     QString host_;
     QString userName_;

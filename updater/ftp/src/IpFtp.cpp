@@ -29,6 +29,19 @@ QString quotedDirectory(const QString &text)
     return dir;
 }
 
+// Marks the time spent inside one of the client's operations, during which
+// no event handler may run.
+class OperationScope {
+public:
+    explicit OperationScope(int &depth) : depth_(depth) { ++depth_; }
+    ~OperationScope() { --depth_; }
+    OperationScope(const OperationScope &) = delete;
+    OperationScope &operator=(const OperationScope &) = delete;
+
+private:
+    int &depth_;
+};
+
 } // namespace
 
 TIpFtpClient::TIpFtpClient(QObject *parent) : QObject(parent)
@@ -76,6 +89,7 @@ void TIpFtpClient::checkSupportedSetup() const
 bool TIpFtpClient::Login(const QString &host, const QString &userName, const QString &account,
                          const QString &password)
 {
+    const OperationScope scope(operationDepth_);
     if (state_ != stIdle)
         return false;
     checkSupportedSetup();
@@ -129,7 +143,7 @@ void TIpFtpClient::hostResolved(const QHostInfo &info)
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
         const QString text = info.errorString().isEmpty() ? QStringLiteral("Host not found") : info.errorString();
         closeControlConnection();
-        callHandler(OnFtpError, IpErrHostNotFound, text);
+        emitError(IpErrHostNotFound, text);
         return;
     }
     // Active mode needs an IPv4 control connection, so IPv4 goes first.
@@ -283,7 +297,17 @@ void TIpFtpClient::reportError(int code, const QString &text)
         state_ = stReady;
         endTransfer();
     }
-    callHandler(OnFtpError, code, text);
+    emitError(code, text);
+}
+
+void TIpFtpClient::emitError(int code, const QString &text)
+{
+    // A socket may fail at once while an operation starts it; the report
+    // then waits for the event loop like every other.
+    if (operationDepth_ > 0)
+        postError(code, text);
+    else
+        callHandler(OnFtpError, code, text);
 }
 
 void TIpFtpClient::postError(int code, const QString &text)
@@ -326,6 +350,7 @@ void TIpFtpClient::callHandler(const TIpFtpEvent &handler, int code, const QStri
 bool TIpFtpClient::Retrieve(const QString &remoteFile, const QString &localFile, TIpFtpRetrieveMode mode,
                             qint64 restartAt)
 {
+    const OperationScope scope(operationDepth_);
     if (state_ != stReady || remoteFile.isEmpty() || localFile.isEmpty() || !Connected())
         return false;
     checkSupportedSetup();
@@ -358,7 +383,7 @@ bool TIpFtpClient::Retrieve(const QString &remoteFile, const QString &localFile,
     else if (mode == rmAppend)
         position = size;
     // Restarting inside the file: what the server sends replaces the rest.
-    if ((position < size && !file->resize(position)) || !file->seek(position)) {
+    if ((position < size && !file->resize(position)) || (!file->isSequential() && !file->seek(position))) {
         postError(IpFtpErrLocalFile,
                   QStringLiteral("Cannot position in the local file %1: %2").arg(localFile, file->errorString()));
         return false;
@@ -467,7 +492,7 @@ void TIpFtpClient::localWriteFailed()
     } catch (const EIpError &) {
         state_ = Connected() ? stReady : stIdle;
     }
-    callHandler(OnFtpError, IpFtpErrLocalFile, text);
+    emitError(IpFtpErrLocalFile, text);
 }
 
 void TIpFtpClient::dataTimedOut()
@@ -483,6 +508,7 @@ void TIpFtpClient::dataTimedOut()
 
 bool TIpFtpClient::Abort()
 {
+    const OperationScope scope(operationDepth_);
     if (state_ <= stReady)
         return false;
     endTransfer();
@@ -495,6 +521,7 @@ bool TIpFtpClient::Abort()
 
 bool TIpFtpClient::Logout()
 {
+    const OperationScope scope(operationDepth_);
     if (state_ == stIdle)
         return false;
     if (Connected()) {

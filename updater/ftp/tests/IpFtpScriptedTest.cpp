@@ -412,6 +412,60 @@ TEST_F(ScriptedFtpTest, LocalFileThatCannotBeOpenedFailsTheRetrieve)
     EXPECT_TRUE(server.pendingLines().isEmpty());
 }
 
+TEST_F(ScriptedFtpTest, LocalWriteFailureIsReportedAndStopsTheTransfer)
+{
+    login();
+    // Every write to /dev/full fails as on a full disk.
+    ASSERT_TRUE(client.Retrieve(QStringLiteral("f.bin"), QStringLiteral("/dev/full"), rmRestart, 0));
+    ASSERT_TRUE(server.nextLine().startsWith(QLatin1String("PORT ")));
+    server.send("200 ok\r\n");
+    ASSERT_EQ(server.nextLine(), QStringLiteral("TYPE I"));
+    server.send("200 ok\r\n");
+    ASSERT_EQ(server.nextLine(), QStringLiteral("REST 0"));
+    server.send("350 ok\r\n");
+    ASSERT_EQ(server.nextLine(), QStringLiteral("RETR f.bin"));
+    server.send("150 Opening data connection\r\n");
+    ASSERT_TRUE(server.connectData());
+    server.sendData(pattern(70000, 6));
+    server.closeData();
+    ASSERT_TRUE(waitUntil([this] { return !events.errors.empty(); }));
+    EXPECT_EQ(events.errors[0].code, IpFtpErrLocalFile);
+    EXPECT_TRUE(events.errors[0].text.contains(QLatin1String("/dev/full")));
+    EXPECT_EQ(server.nextLine(), QStringLiteral("ABOR"));
+    server.send("226 ABOR command successful\r\n");
+    ASSERT_TRUE(waitUntil([this] { return !client.InProgress(); }));
+    QTest::qWait(20);
+    EXPECT_FALSE(events.hasStatus(fscTransferOK));
+}
+
+TEST_F(ScriptedFtpTest, IdleControlConnectionOnlyRaisesTheIdleEvent)
+{
+    client.IdleTimeout = 100;
+    int idle = 0;
+    client.OnIdleTimeout = [&idle](TIpFtpClient *) { ++idle; };
+    login();
+    ASSERT_TRUE(waitUntil([&] { return idle > 0; }));
+    EXPECT_TRUE(client.Connected());
+    EXPECT_TRUE(events.errors.empty());
+    EXPECT_FALSE(events.hasStatus(fscClose));
+}
+
+TEST_F(ScriptedFtpTest, PassiveModeIsRefusedAtRetrieveAndFrozenDuringTransfer)
+{
+    login();
+    client.SetPassiveMode(true);
+    EXPECT_THROW(client.Retrieve(QStringLiteral("f"), QString::fromStdString((dir / "f").string()), rmRestart, 0),
+                 EIpError);
+    EXPECT_EQ(client.State(), TIpFtpClient::stReady);
+    client.SetPassiveMode(false);
+    ASSERT_TRUE(client.Retrieve(QStringLiteral("f"), QString::fromStdString((dir / "f").string()), rmRestart, 0));
+    EXPECT_THROW(client.SetPassiveMode(true), EIpError);
+    EXPECT_FALSE(client.PassiveMode());
+    QTest::qWait(20);
+    ASSERT_EQ(server.pendingLines().size(), 1);
+    EXPECT_TRUE(server.pendingLines()[0].startsWith(QLatin1String("PORT ")));
+}
+
 TEST_F(ScriptedFtpTest, RetrieveNeedsReadyStateAndBothNames)
 {
     EXPECT_FALSE(client.Retrieve(QStringLiteral("f"), QStringLiteral("g"), rmRestart, 0)); // not logged in
