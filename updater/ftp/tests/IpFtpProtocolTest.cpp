@@ -14,6 +14,11 @@ struct FramingCase {
     std::vector<std::pair<int, QString>> replies;
 };
 
+void PrintTo(const FramingCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class ReplyFraming : public ::testing::TestWithParam<FramingCase> {};
 
 TEST_P(ReplyFraming, CollectsCompleteReplies)

@@ -178,6 +178,11 @@ struct RetrieveCase {
     int expectedKeep;     // bytes of the old file kept in front of the new data
 };
 
+void PrintTo(const RetrieveCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class RetrieveModes : public ScriptedFtpTest, public ::testing::WithParamInterface<RetrieveCase> {};
 
 TEST_P(RetrieveModes, WireOrderAndFileContent)

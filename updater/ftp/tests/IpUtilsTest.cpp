@@ -13,6 +13,11 @@ struct AddressCase {
     const char *path;
 };
 
+void PrintTo(const AddressCase &c, std::ostream *out)
+{
+    *out << '"' << c.text << '"';
+}
+
 class AddressParsing : public ::testing::TestWithParam<AddressCase> {};
 
 TEST_P(AddressParsing, SplitsTheText)
@@ -35,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"user:p@ss@host", "host", 0, "user", "p@ss", ""},
                       AddressCase{"  10.0.0.5:21  ", "10.0.0.5", 21, "", "", ""},
                       AddressCase{"[::1]:2121", "::1", 2121, "", "", ""},
-                      AddressCase{"host:", "host", 0, "", "", ""}));
+                      AddressCase{"host:", "host", 0, "", "", ""}),
+    [](const ::testing::TestParamInfo<AddressCase> &info) { return "Case" + std::to_string(info.index); });
 
 TEST(AddressParsingFailures, TextsWithoutHostOrWithBadPort)
 {
