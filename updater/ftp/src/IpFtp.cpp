@@ -29,6 +29,15 @@ QString quotedDirectory(const QString &text)
     return dir;
 }
 
+// Names and passwords go into command lines: a line break or NUL in one
+// would let it smuggle in commands of its own.
+void checkCommandArgument(const QString &what, const QString &value)
+{
+    for (QChar c : value)
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0))
+            throw EIpError(IpErrInvalid, QStringLiteral("The %1 must not contain line breaks").arg(what));
+}
+
 // Marks the time spent inside one of the client's operations, during which
 // no event handler may run.
 class OperationScope {
@@ -93,6 +102,9 @@ bool TIpFtpClient::Login(const QString &host, const QString &userName, const QSt
     if (state_ != stIdle)
         return false;
     checkSupportedSetup();
+    checkCommandArgument(QStringLiteral("user name"), userName);
+    checkCommandArgument(QStringLiteral("account"), account);
+    checkCommandArgument(QStringLiteral("password"), password);
     const TIpAddressText address = ParseAddressText(host);
     int port = address.Port != 0 ? address.Port : DefaultPort;
     if (port <= 0 || port > 65535)
@@ -171,6 +183,7 @@ void TIpFtpClient::sendCommand(const QString &command)
 {
     const bool secret = command.startsWith(QLatin1String("PASS "), Qt::CaseInsensitive);
     DebugLog.AddEntry(QStringLiteral("-> ") + (secret ? QStringLiteral("PASS ******") : command));
+    checkCommandArgument(QStringLiteral("command"), command);
     if (!control_)
         throw EIpError(IpErrNotConn, QStringLiteral("Socket is not connected"));
     control_->Send((command + QLatin1String("\r\n")).toUtf8());
@@ -354,6 +367,7 @@ bool TIpFtpClient::Retrieve(const QString &remoteFile, const QString &localFile,
     if (state_ != stReady || remoteFile.isEmpty() || localFile.isEmpty() || !Connected())
         return false;
     checkSupportedSetup();
+    checkCommandArgument(QStringLiteral("remote file name"), remoteFile);
     const QHostAddress localAddress = control_->LocalAddress();
     bool isIPv4 = false;
     const quint32 ip = localAddress.toIPv4Address(&isIPv4);

@@ -532,6 +532,47 @@ TEST(IpFtpClientSetup, UnsupportedSetupsAreRefusedAtLogin)
     }
 }
 
+TEST(IpFtpClientSetup, LineBreaksInCommandArgumentsAreRefused)
+{
+    const QString evil = QStringLiteral("bob\r\nDELE important");
+    TIpFtpClient client;
+    EXPECT_THROW(client.Login(QStringLiteral("127.0.0.1"), evil, QString(), QString()), EIpError);
+    EXPECT_THROW(client.Login(QStringLiteral("127.0.0.1"), QStringLiteral("bob"), QString(), evil), EIpError);
+    EXPECT_EQ(client.State(), TIpFtpClient::stIdle);
+}
+
+TEST_F(ScriptedFtpTest, LineBreakInRemoteNameIsRefused)
+{
+    login();
+    EXPECT_THROW(client.Retrieve(QStringLiteral("f\nDELE x"), QString::fromStdString((dir / "f").string()),
+                                 rmRestart, 0),
+                 EIpError);
+    EXPECT_EQ(client.State(), TIpFtpClient::stReady);
+    QTest::qWait(20);
+    EXPECT_TRUE(server.pendingLines().isEmpty());
+}
+
+TEST(IpFtpClientSetup, ActiveModeRefusesIPv6ControlConnection)
+{
+    ScriptedFtpServer server{QHostAddress(QHostAddress::LocalHostIPv6)};
+    if (!server.listening())
+        GTEST_SKIP() << "no IPv6 loopback on this machine";
+    TIpFtpClient client;
+    Recorder events(client);
+    ASSERT_TRUE(client.Login(QStringLiteral("[::1]:%1").arg(server.port()), QString(), QString(), QString()));
+    ASSERT_TRUE(server.waitForClient());
+    server.send("220 Ready\r\n");
+    ASSERT_TRUE(waitUntil([&] { return events.hasStatus(fscLogin); }));
+    gvtest::TempDir dir;
+    try {
+        client.Retrieve(QStringLiteral("f"), QString::fromStdString((dir / "f").string()), rmRestart, 0);
+        FAIL() << "no failure";
+    } catch (const EIpError &e) {
+        EXPECT_NE(std::string(e.what()).find("IPv4"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(client.State(), TIpFtpClient::stReady);
+}
+
 TEST(IpFtpClientSetup, HostTextWithoutHostFailsLogin)
 {
     TIpFtpClient client;

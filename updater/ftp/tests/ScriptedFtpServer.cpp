@@ -16,9 +16,9 @@ bool waitUntil(const std::function<bool()> &condition, int limitMs)
     return true;
 }
 
-ScriptedFtpServer::ScriptedFtpServer()
+ScriptedFtpServer::ScriptedFtpServer(const QHostAddress &address)
 {
-    server_.listen(QHostAddress::LocalHost, 0);
+    server_.listen(address, 0);
 }
 
 ScriptedFtpServer::~ScriptedFtpServer()

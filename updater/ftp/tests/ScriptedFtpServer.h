@@ -25,7 +25,8 @@ bool waitUntil(const std::function<bool()> &condition, int limitMs = 10000);
 // sends to the test, and sends what the test tells it to, byte for byte.
 class ScriptedFtpServer {
 public:
-    ScriptedFtpServer();
+    explicit ScriptedFtpServer(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost));
+    bool listening() const { return server_.isListening(); }
     ~ScriptedFtpServer();
 
     quint16 port() const { return server_.serverPort(); }
