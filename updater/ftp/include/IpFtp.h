@@ -96,8 +96,7 @@ public:
     // a name is empty, or when the local file cannot be opened (also reported
     // through OnFtpError). Throws EIpError when the transfer cannot be set up
     // (passive mode, SOCKS, a control connection that is not IPv4).
-    bool Retrieve(const QString &remoteFile, const QString &localFile, TIpFtpRetrieveMode mode,
-                  qint64 restartAt);
+    bool Retrieve(const QString &remoteFile, const QString &localFile, TIpFtpRetrieveMode mode, qint64 restartAt);
     bool Abort();
     bool Logout();
 
