@@ -18,7 +18,7 @@ ConfigureOutcome configureConduit(const HostRoot &root, const User &user, Creato
     std::int32_t temporary = current.temporary.value_or(permanent);
     std::int32_t newType = temporary;
     std::int32_t preference = 0;
-    std::filesystem::path pathName = conduit->directory.empty() ? user.directory : user.directory / conduit->directory;
+    std::filesystem::path pathName = conduit->folderIn(user.directory);
 
     ComConduit module(root.registry(), *conduit);
     com::HRESULT hr = module.notify().CfgConduit(static_cast<std::int32_t>(creator.number()), user.id, user.name,

@@ -38,6 +38,17 @@ void ConduitRegistration::setCreatorValue(const std::string &name, const std::st
 
 bool ConduitRegistration::isComConduit() const { return sameName(conduitName, comConduitModule); }
 
+std::filesystem::path ConduitRegistration::folderIn(const std::filesystem::path &userDirectory) const
+{
+    std::filesystem::path relative(directory);
+    bool safe = !relative.has_root_path();
+    for (const auto &part : relative)
+        safe = safe && part != "..";
+    if (!safe)
+        throw HostError("The conduit folder \"" + directory + "\" must be a folder name inside the user's folder");
+    return directory.empty() ? userDirectory : userDirectory / relative;
+}
+
 ConduitStore::ConduitStore(HostRoot root) : root_(std::move(root)) {}
 
 std::vector<ConduitRegistration> ConduitStore::load() const

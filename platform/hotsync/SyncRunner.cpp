@@ -59,7 +59,13 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
                    std::int32_t syncType, const fs::path &handheld, RunLog &log)
 {
     const std::string label = conduitLabel(conduit);
-    fs::path pathName = conduit.directory.empty() ? user.directory : user.directory / conduit.directory;
+    fs::path pathName;
+    try {
+        pathName = conduit.folderIn(user.directory);
+    } catch (const HostError &e) {
+        log.error(label, e.what());
+        return;
+    }
     std::error_code ec;
     fs::create_directories(pathName, ec);
     if (ec) {

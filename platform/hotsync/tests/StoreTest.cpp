@@ -181,6 +181,8 @@ struct ActionCase {
     std::optional<std::int32_t> second;
 };
 
+void PrintTo(const ActionCase &c, std::ostream *os) { *os << c.name; }
+
 class NextActionTest : public testing::TestWithParam<ActionCase> {};
 
 TEST_P(NextActionTest, TemporaryHoldsOnceThenThePermanentOne)
@@ -253,6 +255,8 @@ struct ResolveCase {
     bool ok;
 };
 
+void PrintTo(const ResolveCase &c, std::ostream *os) { *os << c.name; }
+
 class ResolveProgIdTest : public testing::TestWithParam<ResolveCase> {};
 
 TEST_P(ResolveProgIdTest, FollowsClsidToTheLibrary)
@@ -293,5 +297,38 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"InvalidClsid", {{progIdKey, "", "nonsense"}}, "invalid CLSID", false},
         ResolveCase{"NoServer", {{progIdKey, "", clsid}, {"CLSID\\" + clsid, "", "desc"}}, "InprocServer32", false}),
     [](const testing::TestParamInfo<ResolveCase> &info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+struct FolderCase {
+    const char *name;
+    std::string directory;
+    std::optional<std::string> expected; // relative to the user folder; nothing: refused
+};
+
+void PrintTo(const FolderCase &c, std::ostream *os) { *os << c.name; }
+
+class ConduitFolderTest : public testing::TestWithParam<FolderCase> {};
+
+TEST_P(ConduitFolderTest, StaysInsideTheUserFolder)
+{
+    ConduitRegistration c;
+    c.directory = GetParam().directory;
+    const fs::path user = "/data/users/1-Anna";
+    if (GetParam().expected)
+        EXPECT_EQ(c.folderIn(user), GetParam().expected->empty() ? user : user / *GetParam().expected);
+    else
+        EXPECT_THROW(c.folderIn(user), HostError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConduitFolderTest,
+                         testing::Values(FolderCase{"None", "", ""}, FolderCase{"Name", "gearvane", "gearvane"},
+                                         FolderCase{"Nested", "a b/c", "a b/c"},
+                                         FolderCase{"Parent", "..", std::nullopt},
+                                         FolderCase{"Climbing", "x/../../y", std::nullopt},
+                                         FolderCase{"Absolute", "/etc", std::nullopt}),
+                         [](const testing::TestParamInfo<FolderCase> &info) { return std::string(info.param.name); });
 
 } // namespace

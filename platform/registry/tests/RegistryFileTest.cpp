@@ -30,6 +30,8 @@ struct FaultCase {
     bool leaveTemp;
 };
 
+void PrintTo(const FaultCase &c, std::ostream *os) { *os << c.name; }
+
 class InterruptedWriteTest : public testing::TestWithParam<FaultCase> {
 protected:
     void TearDown() override { injectWriteFault(std::nullopt); }
@@ -115,6 +117,8 @@ struct MalformedCase {
     std::string fault;
 };
 
+void PrintTo(const MalformedCase &c, std::ostream *os) { *os << c.name; }
+
 class MalformedHiveTest : public testing::TestWithParam<MalformedCase> {};
 
 TEST_P(MalformedHiveTest, IsRefusedWithTheFileAndLine)
@@ -183,6 +187,8 @@ struct RootCase {
     const char *home;
     const char *expected; // nullptr: no root can be found
 };
+
+void PrintTo(const RootCase &c, std::ostream *os) { *os << c.name; }
 
 class HostRootTest : public testing::TestWithParam<RootCase> {};
 

@@ -117,6 +117,8 @@ struct RoundTripCase {
     std::string data;
 };
 
+void PrintTo(const RoundTripCase &c, std::ostream *os) { *os << c.name; }
+
 class RegistryRoundTripTest : public testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(RegistryRoundTripTest, AnyTextSurvivesTheFile)

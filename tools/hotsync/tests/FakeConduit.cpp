@@ -2,6 +2,7 @@
 // logs what the HotSync handed it and adds one record to the handheld
 // database "FakeDB-TEST"; files in the conduit folder change its behaviour:
 //   fail-status   BeginProcess returns a failing status
+//   keep-alive    the sync object keeps itself alive until the process ends
 // CfgConduit answers from $GVTEST_CFG_ANSWER ("PREFERENCE ACTION"; unset:
 // as if cancelled) and writes the values it received to $GVTEST_CFG_RECORD.
 #include "com/ComError.h"
@@ -29,6 +30,8 @@ constexpr const char *databaseName = "FakeDB-TEST";
 
 std::atomic<int> liveObjects{0};
 std::atomic<int> serverLocks{0};
+// Holds the sync object of a "keep-alive" run until the process ends.
+ComPtr<IPDClientNotify> keptObject;
 
 void hostLog(const std::string &line)
 {
@@ -57,6 +60,8 @@ public:
         }
         if (std::filesystem::exists(std::filesystem::path(path) / "fail-status"))
             return fail(E_FAIL, "fake failure requested");
+        if (std::filesystem::exists(std::filesystem::path(path) / "keep-alive"))
+            keptObject = ComPtr<IPDClientNotify>(this);
         try {
             auto query = createInstance<IPDDatabaseQuery>(IPDDatabaseQuery::clsid);
             ComPtr<IPDRecordAdapter> db;

@@ -156,6 +156,8 @@ struct UsageCase {
     const char *message;
 };
 
+void PrintTo(const UsageCase &c, std::ostream *os) { *os << c.name; }
+
 class UsageErrorTest : public testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageErrorTest, ExitsWithStatus2AndSaysWhy)
@@ -288,6 +290,36 @@ TEST_F(HotSyncProgramTest, ConduitFailuresMakeTheHotSyncFailButTheOthersStillRun
     r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
     EXPECT_EQ(r.status, 1) << describe(r);
     EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): BeginProcess failed: fake failure requested"));
+}
+
+TEST_F(HotSyncProgramTest, AConduitLibraryWithLiveObjectsStaysLoadedAndIsReported)
+{
+    setUpConduit();
+    auto anna = addUser("Anna");
+    createHandheldDatabase();
+    fs::path conduitFolder = root / "users" / (std::to_string(anna) + "-Anna") / "fake dir";
+    fs::create_directories(conduitFolder);
+    gvtest::writeFileText(conduitFolder / "keep-alive", "");
+    auto r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("WARNING (Fake): " + library.string() + " still has live objects and stays loaded"));
+    EXPECT_THAT(r.out, HasSubstr("OK Fake type=0"));
+}
+
+TEST_F(HotSyncProgramTest, AConduitFolderOutsideTheUserFolderIsRefused)
+{
+    setUpConduit();
+    addUser("Anna");
+    createHandheldDatabase();
+    ASSERT_EQ(hotsync({"conduit", "remove", "--creator", "TEST"}).status, 0);
+    auto r = hotsync({"conduit", "add", "--creator", "TEST", "--conduit", "ComConduit.dll", "--com-client",
+                      "GvTest.FakeClientNotify", "--directory", "../../escape", "--title", "Fake"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): The conduit folder \"../../escape\" must be a folder name"));
+    EXPECT_FALSE(fs::exists(root / "escape"));
+    EXPECT_THAT(handheldRecords(), testing::IsEmpty());
 }
 
 TEST_F(HotSyncProgramTest, AFileThatCannotBeInstalledStaysQueuedAndIsReported)

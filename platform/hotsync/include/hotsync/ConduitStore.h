@@ -4,6 +4,7 @@
 #include "hotsync/HostRoot.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,6 +39,10 @@ struct ConduitRegistration {
     std::optional<std::string> creatorValue(const std::string &name, const std::string &index = {}) const;
     void setCreatorValue(const std::string &name, const std::string &index, const std::string &value);
     bool isComConduit() const;
+    // The conduit's data folder inside a user's folder (the user's folder
+    // itself when the conduit names none). Raises a HostError when the
+    // directory is absolute or climbs out with "..".
+    std::filesystem::path folderIn(const std::filesystem::path &userDirectory) const;
 };
 
 // The conduit registrations, one per creator.
