@@ -33,7 +33,10 @@ ComConduit::ComConduit(const registry::Registry &registry, const ConduitRegistra
         throw HostError("Cannot create the sync object " + *progId + ": " + failureText(hr));
 }
 
-ComConduit::~ComConduit() { release(); }
+ComConduit::~ComConduit()
+{
+    release();
+}
 
 bool ComConduit::release()
 {

@@ -38,7 +38,10 @@ private:
     const std::function<void(const std::string &)> &onLine_;
 };
 
-std::string conduitLabel(const ConduitRegistration &c) { return c.title.empty() ? c.creator.text() : c.title; }
+std::string conduitLabel(const ConduitRegistration &c)
+{
+    return c.title.empty() ? c.creator.text() : c.title;
+}
 
 void installQueuedFiles(const HostRoot &root, const User &user, const fs::path &handheld, RunLog &log)
 {
@@ -55,8 +58,8 @@ void installQueuedFiles(const HostRoot &root, const User &user, const fs::path &
     }
 }
 
-void runComConduit(const HostRoot &root, const User &user, const ConduitRegistration &conduit,
-                   std::int32_t syncType, const fs::path &handheld, RunLog &log)
+void runComConduit(const HostRoot &root, const User &user, const ConduitRegistration &conduit, std::int32_t syncType,
+                   const fs::path &handheld, RunLog &log)
 {
     const std::string label = conduitLabel(conduit);
     fs::path pathName;

@@ -179,9 +179,9 @@ private:
 
     int conduit(const std::vector<std::string> &args)
     {
-        CommandLine cmd(args,
-                        {"creator", "conduit", "com-client", "priority", "directory", "remote-db", "file-name", "title"},
-                        {"value"});
+        CommandLine cmd(
+            args, {"creator", "conduit", "com-client", "priority", "directory", "remote-db", "file-name", "title"},
+            {"value"});
         const auto &w = cmd.words();
         ConduitStore store(root_);
         if (w.size() == 1 && w[0] == "add") {

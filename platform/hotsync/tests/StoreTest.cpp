@@ -170,7 +170,9 @@ TEST(CreatorIdTest, AcceptsExactlyFourPrintableCharacters)
 {
     EXPECT_EQ(CreatorId::fromText("KLXC").number(), 0x4B4C5843u);
     EXPECT_EQ(CreatorId::fromNumber(0x4B4C5843u).text(), "KLXC");
-    for (const char *bad : {"", "KLX", "KLXCX", "KL\tC", "KL\x80" "C"})
+    for (const char *bad : {"", "KLX", "KLXCX", "KL\tC",
+                            "KL\x80"
+                            "C"})
         EXPECT_THROW(CreatorId::fromText(bad), HostError) << bad;
 }
 
@@ -181,7 +183,10 @@ struct ActionCase {
     std::optional<std::int32_t> second;
 };
 
-void PrintTo(const ActionCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const ActionCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class NextActionTest : public testing::TestWithParam<ActionCase> {};
 
@@ -255,7 +260,10 @@ struct ResolveCase {
     bool ok;
 };
 
-void PrintTo(const ResolveCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const ResolveCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class ResolveProgIdTest : public testing::TestWithParam<ResolveCase> {};
 
@@ -286,13 +294,16 @@ const std::string serverKey = "CLSID\\" + clsid + "\\InprocServer32";
 INSTANTIATE_TEST_SUITE_P(
     Cases, ResolveProgIdTest,
     testing::Values(
-        ResolveCase{"PathWithBlanks", {{progIdKey, "", clsid}, {serverKey, "", "/opt/my libs/Tarnlink.so"}},
-                    "/opt/my libs/Tarnlink.so", true},
-        ResolveCase{"QuotedPath", {{progIdKey, "", clsid}, {serverKey, "", "\"/opt/a b/T.so\""}}, "/opt/a b/T.so",
+        ResolveCase{"PathWithBlanks",
+                    {{progIdKey, "", clsid}, {serverKey, "", "/opt/my libs/Tarnlink.so"}},
+                    "/opt/my libs/Tarnlink.so",
                     true},
+        ResolveCase{
+            "QuotedPath", {{progIdKey, "", clsid}, {serverKey, "", "\"/opt/a b/T.so\""}}, "/opt/a b/T.so", true},
         ResolveCase{"LowerCaseClsid",
                     {{progIdKey, "", "{3f8e5b8f-e4a8-4db3-8954-efc40f888f1a}"}, {serverKey, "", "/l.so"}},
-                    "/l.so", true},
+                    "/l.so",
+                    true},
         ResolveCase{"NotRegistered", {}, "not registered", false},
         ResolveCase{"InvalidClsid", {{progIdKey, "", "nonsense"}}, "invalid CLSID", false},
         ResolveCase{"NoServer", {{progIdKey, "", clsid}, {"CLSID\\" + clsid, "", "desc"}}, "InprocServer32", false}),
@@ -308,7 +319,10 @@ struct FolderCase {
     std::optional<std::string> expected; // relative to the user folder; nothing: refused
 };
 
-void PrintTo(const FolderCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const FolderCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class ConduitFolderTest : public testing::TestWithParam<FolderCase> {};
 

@@ -5,9 +5,9 @@
 //   keep-alive    the sync object keeps itself alive until the process ends
 // CfgConduit answers from $GVTEST_CFG_ANSWER ("PREFERENCE ACTION"; unset:
 // as if cancelled) and writes the values it received to $GVTEST_CFG_RECORD.
+#include "com/ClassTable.h"
 #include "com/ComError.h"
 #include "com/ComObject.h"
-#include "com/ClassTable.h"
 #include "palmsync/SyncSuite.h"
 #include "registry/Registry.h"
 
@@ -72,9 +72,9 @@ public:
                 std::int32_t id = 0;
                 check(db->WriteRecord(&id, 1, 0, ByteArray(text.begin(), text.end())));
             }
-            std::string line = syncType == 6 ? "OK Fake nothing"
-                                             : "OK Fake type=" + std::to_string(syncType) + " user=" + user +
-                                                   " path=" + path;
+            std::string line = syncType == 6
+                                   ? "OK Fake nothing"
+                                   : "OK Fake type=" + std::to_string(syncType) + " user=" + user + " path=" + path;
             check(db->AddLogEntry(line + std::string(1, '\0'), -1, 0, 0));
         } catch (const std::exception &e) {
             hostLog(std::string("ERROR (Fake): ") + e.what());
@@ -159,7 +159,10 @@ FAKE_EXPORT HRESULT DllGetClassObject(const CLSID *clsid, const IID *riid, void 
     return hr;
 }
 
-FAKE_EXPORT HRESULT DllCanUnloadNow() { return liveObjects == 0 && serverLocks == 0 ? S_OK : S_FALSE; }
+FAKE_EXPORT HRESULT DllCanUnloadNow()
+{
+    return liveObjects == 0 && serverLocks == 0 ? S_OK : S_FALSE;
+}
 
 FAKE_EXPORT HRESULT DllRegisterServer()
 {

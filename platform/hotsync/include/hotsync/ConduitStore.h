@@ -28,10 +28,10 @@ struct CreatorValue {
 // What the HotSync Manager knows about one conduit.
 struct ConduitRegistration {
     CreatorId creator = CreatorId::fromText("    ");
-    std::string conduitName;  // the conduit module
+    std::string conduitName;   // the conduit module
     std::int32_t priority = 2; // lower runs earlier
     std::string remoteDb;
-    std::string directory;    // folder of the conduit's data inside the user's folder
+    std::string directory; // folder of the conduit's data inside the user's folder
     std::string fileName;
     std::string title;
     std::vector<CreatorValue> creatorValues;
