@@ -216,7 +216,11 @@ TEST_F(StoreTest, InstallQueuesAreKeptPerUserWithAbsolutePathsOnce)
 {
     User anna = users.add("Anna");
     User carl = users.add("Carl");
+    fs::create_directories(dir / "apps");
+    for (const auto &file : {dir / "apps" / "Gearvane.prc", dir / "x y.pdb", dir / "c.pdb"})
+        gvtest::writeFileText(file, "");
     InstallQueue queue(root);
+    EXPECT_THROW(queue.enqueue(anna.id, dir / "missing.prc"), HostError);
     queue.enqueue(anna.id, dir / "apps" / "Gearvane.prc");
     queue.enqueue(anna.id, dir / "apps" / ".." / "apps" / "Gearvane.prc");
     queue.enqueue(anna.id, dir / "x y.pdb");
