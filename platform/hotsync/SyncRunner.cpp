@@ -88,6 +88,7 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
     try {
         palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld});
         std::int16_t result = 0;
+        com::SetErrorInfo({});
         com::HRESULT hr = module->notify().BeginProcess(&result);
         std::string failure = com::FAILED(hr) ? failureText(hr) : std::string();
         // The sync object goes first, so that the databases it still holds

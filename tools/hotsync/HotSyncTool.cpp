@@ -169,6 +169,7 @@ private:
         if (fs::exists(path))
             path = fs::absolute(path).string();
         com::InprocServer server(path);
+        com::SetErrorInfo({});
         com::HRESULT hr = doRegister ? server.registerServer() : server.unregisterServer();
         const char *entry = doRegister ? "DllRegisterServer" : "DllUnregisterServer";
         if (com::FAILED(hr))
