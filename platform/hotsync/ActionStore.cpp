@@ -15,7 +15,10 @@ constexpr const char *tag = "GVACTIONS";
 
 using ActionMap = std::map<std::uint32_t, ConduitActions>;
 
-std::string encode(const std::optional<std::int32_t> &v) { return v ? std::to_string(*v) : std::string(); }
+std::string encode(const std::optional<std::int32_t> &v)
+{
+    return v ? std::to_string(*v) : std::string();
+}
 
 ActionMap loadActions(const RecordFile &file)
 {
@@ -51,7 +54,8 @@ void saveActions(const RecordFile &file, const ActionMap &map)
     std::vector<Record> records;
     for (const auto &[creator, a] : map) {
         if (a.permanent || a.temporary)
-            records.push_back({"action", CreatorId::fromNumber(creator).text(), encode(a.permanent), encode(a.temporary)});
+            records.push_back(
+                {"action", CreatorId::fromNumber(creator).text(), encode(a.permanent), encode(a.temporary)});
     }
     file.write(records);
 }

@@ -25,6 +25,7 @@ ComConduit::ComConduit(const registry::Registry &registry, const ConduitRegistra
     auto location = resolveProgId(registry, *progId);
     libraryPath_ = location.libraryPath;
     server_ = std::make_unique<com::InprocServer>(libraryPath_);
+    com::SetErrorInfo({}); // a stale text must not pass for this call's failure
     com::HRESULT hr = server_->getClassObject(location.clsid, com::IClassFactory::iid, factory_.put());
     if (com::FAILED(hr))
         throw HostError("DllGetClassObject of " + libraryPath_ + " failed: " + failureText(hr));
@@ -33,7 +34,10 @@ ComConduit::ComConduit(const registry::Registry &registry, const ConduitRegistra
         throw HostError("Cannot create the sync object " + *progId + ": " + failureText(hr));
 }
 
-ComConduit::~ComConduit() { release(); }
+ComConduit::~ComConduit()
+{
+    release();
+}
 
 bool ComConduit::release()
 {

@@ -1,5 +1,6 @@
 #include "hotsync/ConduitConfiguration.h"
 
+#include "com/ComError.h"
 #include "hotsync/ComConduit.h"
 #include "hotsync/ConduitStore.h"
 #include "hotsync/HostError.h"
@@ -18,9 +19,10 @@ ConfigureOutcome configureConduit(const HostRoot &root, const User &user, Creato
     std::int32_t temporary = current.temporary.value_or(permanent);
     std::int32_t newType = temporary;
     std::int32_t preference = 0;
-    std::filesystem::path pathName = conduit->directory.empty() ? user.directory : user.directory / conduit->directory;
+    std::filesystem::path pathName = conduit->folderIn(user.directory);
 
     ComConduit module(root.registry(), *conduit);
+    com::SetErrorInfo({});
     com::HRESULT hr = module.notify().CfgConduit(static_cast<std::int32_t>(creator.number()), user.id, user.name,
                                                  pathName.string(), &permanent, &temporary, &newType, &preference);
     if (com::FAILED(hr))

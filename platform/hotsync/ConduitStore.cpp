@@ -13,7 +13,10 @@ namespace hotsync {
 namespace {
 constexpr const char *tag = "GVCONDUITS";
 
-bool sameName(const std::string &a, const std::string &b) { return registry::foldName(a) == registry::foldName(b); }
+bool sameName(const std::string &a, const std::string &b)
+{
+    return registry::foldName(a) == registry::foldName(b);
+}
 } // namespace
 
 std::optional<std::string> ConduitRegistration::creatorValue(const std::string &name, const std::string &index) const
@@ -36,7 +39,21 @@ void ConduitRegistration::setCreatorValue(const std::string &name, const std::st
     creatorValues.push_back({name, index, value});
 }
 
-bool ConduitRegistration::isComConduit() const { return sameName(conduitName, comConduitModule); }
+bool ConduitRegistration::isComConduit() const
+{
+    return sameName(conduitName, comConduitModule);
+}
+
+std::filesystem::path ConduitRegistration::folderIn(const std::filesystem::path &userDirectory) const
+{
+    std::filesystem::path relative(directory);
+    bool safe = !relative.has_root_path();
+    for (const auto &part : relative)
+        safe = safe && part != "..";
+    if (!safe)
+        throw HostError("The conduit folder \"" + directory + "\" must be a folder name inside the user's folder");
+    return directory.empty() ? userDirectory : userDirectory / relative;
+}
 
 ConduitStore::ConduitStore(HostRoot root) : root_(std::move(root)) {}
 

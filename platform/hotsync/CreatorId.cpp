@@ -5,7 +5,10 @@
 namespace hotsync {
 
 namespace {
-bool printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
+bool printable(unsigned char c)
+{
+    return c >= 0x20 && c <= 0x7E;
+}
 } // namespace
 
 CreatorId CreatorId::fromText(std::string_view text)

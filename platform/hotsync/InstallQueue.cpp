@@ -1,5 +1,6 @@
 #include "hotsync/InstallQueue.h"
 
+#include "hotsync/HostError.h"
 #include "hotsync/RecordFile.h"
 #include "hotsync/UserStore.h"
 #include "registry/FileLock.h"
@@ -40,6 +41,9 @@ void InstallQueue::enqueue(std::int32_t userId, const fs::path &file)
 {
     UserStore(root_).require(userId);
     fs::path absolute = fs::absolute(file).lexically_normal();
+    std::error_code ec;
+    if (!fs::is_regular_file(absolute, ec))
+        throw HostError("Cannot queue " + absolute.string() + ": no such file");
     registry::FileLock lock(root_.lockFile());
     RecordFile store(root_.installQueueFile(userId), tag);
     auto files = loadQueue(store);

@@ -38,7 +38,10 @@ private:
     const std::function<void(const std::string &)> &onLine_;
 };
 
-std::string conduitLabel(const ConduitRegistration &c) { return c.title.empty() ? c.creator.text() : c.title; }
+std::string conduitLabel(const ConduitRegistration &c)
+{
+    return c.title.empty() ? c.creator.text() : c.title;
+}
 
 void installQueuedFiles(const HostRoot &root, const User &user, const fs::path &handheld, RunLog &log)
 {
@@ -55,11 +58,17 @@ void installQueuedFiles(const HostRoot &root, const User &user, const fs::path &
     }
 }
 
-void runComConduit(const HostRoot &root, const User &user, const ConduitRegistration &conduit,
-                   std::int32_t syncType, const fs::path &handheld, RunLog &log)
+void runComConduit(const HostRoot &root, const User &user, const ConduitRegistration &conduit, std::int32_t syncType,
+                   const fs::path &handheld, RunLog &log)
 {
     const std::string label = conduitLabel(conduit);
-    fs::path pathName = conduit.directory.empty() ? user.directory : user.directory / conduit.directory;
+    fs::path pathName;
+    try {
+        pathName = conduit.folderIn(user.directory);
+    } catch (const HostError &e) {
+        log.error(label, e.what());
+        return;
+    }
     std::error_code ec;
     fs::create_directories(pathName, ec);
     if (ec) {
@@ -79,6 +88,7 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
     try {
         palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld});
         std::int16_t result = 0;
+        com::SetErrorInfo({});
         com::HRESULT hr = module->notify().BeginProcess(&result);
         std::string failure = com::FAILED(hr) ? failureText(hr) : std::string();
         // The sync object goes first, so that the databases it still holds

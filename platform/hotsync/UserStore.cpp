@@ -14,8 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 constexpr const char *tag = "GVUSERS";
 
-template <class T>
-bool parseNumber(const std::string &text, T &value)
+template <class T> bool parseNumber(const std::string &text, T &value)
 {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && ec == std::errc() && end == text.data() + text.size();
@@ -83,7 +82,10 @@ User UserStore::add(const std::string &name, const std::optional<fs::path> &dire
     return u;
 }
 
-std::vector<User> UserStore::list() const { return load().users; }
+std::vector<User> UserStore::list() const
+{
+    return load().users;
+}
 
 std::optional<User> UserStore::find(std::int32_t id) const
 {

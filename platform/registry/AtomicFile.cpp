@@ -18,9 +18,15 @@ namespace {
 std::atomic<int> faultStep{-1};
 std::atomic<bool> faultLeavesTemp{false};
 
-bool faultAt(WriteStep step) { return faultStep.load() == static_cast<int>(step); }
+bool faultAt(WriteStep step)
+{
+    return faultStep.load() == static_cast<int>(step);
+}
 
-std::string systemReason(int err) { return std::strerror(err); }
+std::string systemReason(int err)
+{
+    return std::strerror(err);
+}
 
 [[noreturn]] void raise(const std::string &what, const fs::path &file, int err)
 {

@@ -36,7 +36,10 @@ std::optional<Hive> hiveFromName(std::string_view name)
 
 Registry::Registry(std::filesystem::path hostRoot) : root_(std::move(hostRoot)) {}
 
-Registry Registry::atDefaultRoot() { return Registry(resolveHostRoot()); }
+Registry Registry::atDefaultRoot()
+{
+    return Registry(resolveHostRoot());
+}
 
 std::filesystem::path Registry::hiveFile(Hive hive) const
 {
@@ -65,7 +68,10 @@ void Registry::modify(Hive hive, const std::function<void(RegistryKey &root)> &c
     writeFileAtomically(hiveFile(hive), serializeHive(root));
 }
 
-bool Registry::keyExists(Hive hive, std::string_view keyPath) const { return load(hive).find(keyPath) != nullptr; }
+bool Registry::keyExists(Hive hive, std::string_view keyPath) const
+{
+    return load(hive).find(keyPath) != nullptr;
+}
 
 std::optional<RegistryValue> Registry::value(Hive hive, std::string_view keyPath, std::string_view name) const
 {

@@ -96,7 +96,10 @@ RegistryKey &RegistryKey::createSubkey(std::string_view name)
     return *slot;
 }
 
-bool RegistryKey::removeSubkey(std::string_view name) { return subkeys_.erase(foldName(name)) > 0; }
+bool RegistryKey::removeSubkey(std::string_view name)
+{
+    return subkeys_.erase(foldName(name)) > 0;
+}
 
 std::vector<std::string> RegistryKey::subkeyNames() const
 {
@@ -110,7 +113,8 @@ std::vector<std::string> RegistryKey::subkeyNames() const
 const RegistryValue *RegistryKey::value(std::string_view name) const
 {
     std::string folded = foldName(name);
-    auto it = std::find_if(values_.begin(), values_.end(), [&](const NamedValue &v) { return foldName(v.name) == folded; });
+    auto it =
+        std::find_if(values_.begin(), values_.end(), [&](const NamedValue &v) { return foldName(v.name) == folded; });
     return it == values_.end() ? nullptr : &it->data;
 }
 
@@ -126,7 +130,8 @@ void RegistryKey::setValue(std::string_view name, RegistryValue data)
 bool RegistryKey::removeValue(std::string_view name)
 {
     std::string folded = foldName(name);
-    auto it = std::find_if(values_.begin(), values_.end(), [&](const NamedValue &v) { return foldName(v.name) == folded; });
+    auto it =
+        std::find_if(values_.begin(), values_.end(), [&](const NamedValue &v) { return foldName(v.name) == folded; });
     if (it == values_.end())
         return false;
     values_.erase(it);

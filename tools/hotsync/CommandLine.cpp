@@ -86,7 +86,8 @@ std::optional<std::string> takeRootOption(std::vector<std::string> &args)
         if (value->empty())
             throw UsageError("option --root needs a folder");
         root = value;
-        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i + width));
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(i + width));
     }
     return root;
 }

@@ -169,6 +169,7 @@ private:
         if (fs::exists(path))
             path = fs::absolute(path).string();
         com::InprocServer server(path);
+        com::SetErrorInfo({});
         com::HRESULT hr = doRegister ? server.registerServer() : server.unregisterServer();
         const char *entry = doRegister ? "DllRegisterServer" : "DllUnregisterServer";
         if (com::FAILED(hr))
@@ -179,9 +180,9 @@ private:
 
     int conduit(const std::vector<std::string> &args)
     {
-        CommandLine cmd(args,
-                        {"creator", "conduit", "com-client", "priority", "directory", "remote-db", "file-name", "title"},
-                        {"value"});
+        CommandLine cmd(
+            args, {"creator", "conduit", "com-client", "priority", "directory", "remote-db", "file-name", "title"},
+            {"value"});
         const auto &w = cmd.words();
         ConduitStore store(root_);
         if (w.size() == 1 && w[0] == "add") {

@@ -179,3 +179,39 @@ TEST_F(LockingTest, OpenFailsWhileAnotherProcessHoldsAnExclusiveLock)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BatchTest, FailedPostKeepsTheRowsPostedBeforeItInTheBatch)
+{
+    gvtest::TempDir dir;
+    SqlQuery query;
+    query.setDatabaseName(dir.str());
+    query.add("CREATE TABLE PARTS (InternalID AUTOINC, DBID INTEGER, PRIMARY KEY (InternalID))");
+    query.execSql();
+    query.clear();
+    query.add("CREATE UNIQUE INDEX DBID ON PARTS (DBID)");
+    query.execSql();
+    Table table;
+    table.setDatabaseName(dir.str());
+    table.setTableName("PARTS");
+    table.open();
+    table.beginBatch();
+    for (int id : {1, 2, 2}) {
+        table.append();
+        table.fieldByName("DBID").setAsInteger(id);
+        if (id == 2 && table.recordCount() == 2) {
+            EXPECT_THROW(table.post(), DesktopDbError); // the unique index refuses it
+            table.cancel();
+        } else {
+            table.post();
+        }
+    }
+    EXPECT_EQ(table.recordCount(), 2);
+    EXPECT_EQ(table.recNo(), 2);
+    table.close();
+    PlainConnection plain((dir / "PARTS.db").string());
+    EXPECT_EQ(plain.scalar("SELECT group_concat(DBID) FROM PARTS"), "1,2");
+}
+
+} // namespace

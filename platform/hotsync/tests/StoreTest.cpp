@@ -170,7 +170,9 @@ TEST(CreatorIdTest, AcceptsExactlyFourPrintableCharacters)
 {
     EXPECT_EQ(CreatorId::fromText("KLXC").number(), 0x4B4C5843u);
     EXPECT_EQ(CreatorId::fromNumber(0x4B4C5843u).text(), "KLXC");
-    for (const char *bad : {"", "KLX", "KLXCX", "KL\tC", "KL\x80" "C"})
+    for (const char *bad : {"", "KLX", "KLXCX", "KL\tC",
+                            "KL\x80"
+                            "C"})
         EXPECT_THROW(CreatorId::fromText(bad), HostError) << bad;
 }
 
@@ -180,6 +182,11 @@ struct ActionCase {
     std::optional<std::int32_t> first;
     std::optional<std::int32_t> second;
 };
+
+void PrintTo(const ActionCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class NextActionTest : public testing::TestWithParam<ActionCase> {};
 
@@ -209,7 +216,11 @@ TEST_F(StoreTest, InstallQueuesAreKeptPerUserWithAbsolutePathsOnce)
 {
     User anna = users.add("Anna");
     User carl = users.add("Carl");
+    fs::create_directories(dir / "apps");
+    for (const auto &file : {dir / "apps" / "Gearvane.prc", dir / "x y.pdb", dir / "c.pdb"})
+        gvtest::writeFileText(file, "");
     InstallQueue queue(root);
+    EXPECT_THROW(queue.enqueue(anna.id, dir / "missing.prc"), HostError);
     queue.enqueue(anna.id, dir / "apps" / "Gearvane.prc");
     queue.enqueue(anna.id, dir / "apps" / ".." / "apps" / "Gearvane.prc");
     queue.enqueue(anna.id, dir / "x y.pdb");
@@ -253,6 +264,11 @@ struct ResolveCase {
     bool ok;
 };
 
+void PrintTo(const ResolveCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class ResolveProgIdTest : public testing::TestWithParam<ResolveCase> {};
 
 TEST_P(ResolveProgIdTest, FollowsClsidToTheLibrary)
@@ -282,16 +298,55 @@ const std::string serverKey = "CLSID\\" + clsid + "\\InprocServer32";
 INSTANTIATE_TEST_SUITE_P(
     Cases, ResolveProgIdTest,
     testing::Values(
-        ResolveCase{"PathWithBlanks", {{progIdKey, "", clsid}, {serverKey, "", "/opt/my libs/Tarnlink.so"}},
-                    "/opt/my libs/Tarnlink.so", true},
-        ResolveCase{"QuotedPath", {{progIdKey, "", clsid}, {serverKey, "", "\"/opt/a b/T.so\""}}, "/opt/a b/T.so",
+        ResolveCase{"PathWithBlanks",
+                    {{progIdKey, "", clsid}, {serverKey, "", "/opt/my libs/Tarnlink.so"}},
+                    "/opt/my libs/Tarnlink.so",
                     true},
+        ResolveCase{
+            "QuotedPath", {{progIdKey, "", clsid}, {serverKey, "", "\"/opt/a b/T.so\""}}, "/opt/a b/T.so", true},
         ResolveCase{"LowerCaseClsid",
                     {{progIdKey, "", "{3f8e5b8f-e4a8-4db3-8954-efc40f888f1a}"}, {serverKey, "", "/l.so"}},
-                    "/l.so", true},
+                    "/l.so",
+                    true},
         ResolveCase{"NotRegistered", {}, "not registered", false},
         ResolveCase{"InvalidClsid", {{progIdKey, "", "nonsense"}}, "invalid CLSID", false},
         ResolveCase{"NoServer", {{progIdKey, "", clsid}, {"CLSID\\" + clsid, "", "desc"}}, "InprocServer32", false}),
     [](const testing::TestParamInfo<ResolveCase> &info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+struct FolderCase {
+    const char *name;
+    std::string directory;
+    std::optional<std::string> expected; // relative to the user folder; nothing: refused
+};
+
+void PrintTo(const FolderCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ConduitFolderTest : public testing::TestWithParam<FolderCase> {};
+
+TEST_P(ConduitFolderTest, StaysInsideTheUserFolder)
+{
+    ConduitRegistration c;
+    c.directory = GetParam().directory;
+    const fs::path user = "/data/users/1-Anna";
+    if (GetParam().expected)
+        EXPECT_EQ(c.folderIn(user), GetParam().expected->empty() ? user : user / *GetParam().expected);
+    else
+        EXPECT_THROW(c.folderIn(user), HostError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConduitFolderTest,
+                         testing::Values(FolderCase{"None", "", ""}, FolderCase{"Name", "gearvane", "gearvane"},
+                                         FolderCase{"Nested", "a b/c", "a b/c"},
+                                         FolderCase{"Parent", "..", std::nullopt},
+                                         FolderCase{"Climbing", "x/../../y", std::nullopt},
+                                         FolderCase{"Absolute", "/etc", std::nullopt}),
+                         [](const testing::TestParamInfo<FolderCase> &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -30,6 +30,11 @@ struct FaultCase {
     bool leaveTemp;
 };
 
+void PrintTo(const FaultCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class InterruptedWriteTest : public testing::TestWithParam<FaultCase> {
 protected:
     void TearDown() override { injectWriteFault(std::nullopt); }
@@ -51,8 +56,7 @@ TEST_P(InterruptedWriteTest, LeavesThePreviousContentReadableAndLaterWritesWork)
     EXPECT_EQ(files.size(), expected) << testing::PrintToString(files);
 
     reg.setString(Hive::LocalMachine, "Software\\Brenholt\\Gearvane", "Version", "3.0");
-    EXPECT_EQ(Registry(dir.path()).stringValue(Hive::LocalMachine, "Software\\Brenholt\\Gearvane", "Version"),
-              "3.0");
+    EXPECT_EQ(Registry(dir.path()).stringValue(Hive::LocalMachine, "Software\\Brenholt\\Gearvane", "Version"), "3.0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, InterruptedWriteTest,
@@ -86,7 +90,8 @@ TEST(RegistryFileTest, ConcurrentWritersFromSeveralProcessesLoseNothing)
             try {
                 Registry reg(dir.path());
                 for (int i = 0; i < valuesEach; ++i)
-                    reg.setDword(Hive::CurrentUser, "Shared\\Writer" + std::to_string(w % 2), "v" + std::to_string(w) + "_" + std::to_string(i), static_cast<std::uint32_t>(i));
+                    reg.setDword(Hive::CurrentUser, "Shared\\Writer" + std::to_string(w % 2),
+                                 "v" + std::to_string(w) + "_" + std::to_string(i), static_cast<std::uint32_t>(i));
             } catch (...) {
                 status = 1;
             }
@@ -115,6 +120,11 @@ struct MalformedCase {
     std::string fault;
 };
 
+void PrintTo(const MalformedCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class MalformedHiveTest : public testing::TestWithParam<MalformedCase> {};
 
 TEST_P(MalformedHiveTest, IsRefusedWithTheFileAndLine)
@@ -133,19 +143,20 @@ TEST_P(MalformedHiveTest, IsRefusedWithTheFileAndLine)
     EXPECT_THROW(reg.setString(Hive::ClassesRoot, "K", "", "v"), RegistryError) << "a damaged hive is not overwritten";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, MalformedHiveTest,
-    testing::Values(MalformedCase{"WrongHeader", "REGEDIT4\n", "line 1"},
-                    MalformedCase{"ValueBeforeKey", "GVREG\t1\nS\tn\tv\n", "line 2"},
-                    MalformedCase{"UnknownRecord", "GVREG\t1\nK\tA\nX\tn\n", "line 3"},
-                    MalformedCase{"BadNumber", "GVREG\t1\nK\tA\nD\tn\t12x\n", "line 3"},
-                    MalformedCase{"NumberTooBig", "GVREG\t1\nK\tA\nD\tn\t4294967296\n", "line 3"},
-                    MalformedCase{"BadEscape", "GVREG\t1\nK\tA\\q\n", "line 2"},
-                    MalformedCase{"TruncatedHexEscape", "GVREG\t1\nK\tA\nS\tn\tv\\x4\n", "line 3"},
-                    MalformedCase{"MissingData", "GVREG\t1\nK\tA\nS\tn\n", "line 3"},
-                    MalformedCase{"EmptyKeyName", "GVREG\t1\nK\tA\t\n", "line 2"},
-                    MalformedCase{"CarriageReturn", "GVREG\t1\r\nK\n", "control character"}),
-    [](const testing::TestParamInfo<MalformedCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, MalformedHiveTest,
+                         testing::Values(MalformedCase{"WrongHeader", "REGEDIT4\n", "line 1"},
+                                         MalformedCase{"ValueBeforeKey", "GVREG\t1\nS\tn\tv\n", "line 2"},
+                                         MalformedCase{"UnknownRecord", "GVREG\t1\nK\tA\nX\tn\n", "line 3"},
+                                         MalformedCase{"BadNumber", "GVREG\t1\nK\tA\nD\tn\t12x\n", "line 3"},
+                                         MalformedCase{"NumberTooBig", "GVREG\t1\nK\tA\nD\tn\t4294967296\n", "line 3"},
+                                         MalformedCase{"BadEscape", "GVREG\t1\nK\tA\\q\n", "line 2"},
+                                         MalformedCase{"TruncatedHexEscape", "GVREG\t1\nK\tA\nS\tn\tv\\x4\n", "line 3"},
+                                         MalformedCase{"MissingData", "GVREG\t1\nK\tA\nS\tn\n", "line 3"},
+                                         MalformedCase{"EmptyKeyName", "GVREG\t1\nK\tA\t\n", "line 2"},
+                                         MalformedCase{"CarriageReturn", "GVREG\t1\r\nK\n", "control character"}),
+                         [](const testing::TestParamInfo<MalformedCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 // Sets environment variables for one test and restores them afterwards.
 class EnvGuard {
@@ -183,6 +194,11 @@ struct RootCase {
     const char *home;
     const char *expected; // nullptr: no root can be found
 };
+
+void PrintTo(const RootCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class HostRootTest : public testing::TestWithParam<RootCase> {};
 

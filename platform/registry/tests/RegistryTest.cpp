@@ -117,6 +117,11 @@ struct RoundTripCase {
     std::string data;
 };
 
+void PrintTo(const RoundTripCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class RegistryRoundTripTest : public testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(RegistryRoundTripTest, AnyTextSurvivesTheFile)
@@ -137,7 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{"Backslashes", "k", "C:\\x", "\\\\server\\share\\"},
                     RoundTripCase{"EscapeLookalikes", "k", "\\n", "\\x41\\t"},
                     RoundTripCase{"Controls", "k", std::string("a\0b", 3), std::string("\x01\x1f\x7f\0", 4)},
-                    RoundTripCase{"Utf8", "Gr\xC3\xBC\xC3\x9F" "e", "\xE2\x82\xAC", "\xF0\x9F\x9A\x97"},
+                    RoundTripCase{"Utf8",
+                                  "Gr\xC3\xBC\xC3\x9F"
+                                  "e",
+                                  "\xE2\x82\xAC", "\xF0\x9F\x9A\x97"},
                     RoundTripCase{"EmptyData", "k", "", ""}),
     [](const testing::TestParamInfo<RoundTripCase> &info) { return std::string(info.param.name); });
 

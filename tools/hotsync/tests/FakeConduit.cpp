@@ -2,11 +2,12 @@
 // logs what the HotSync handed it and adds one record to the handheld
 // database "FakeDB-TEST"; files in the conduit folder change its behaviour:
 //   fail-status   BeginProcess returns a failing status
+//   keep-alive    the sync object keeps itself alive until the process ends
 // CfgConduit answers from $GVTEST_CFG_ANSWER ("PREFERENCE ACTION"; unset:
 // as if cancelled) and writes the values it received to $GVTEST_CFG_RECORD.
+#include "com/ClassTable.h"
 #include "com/ComError.h"
 #include "com/ComObject.h"
-#include "com/ClassTable.h"
 #include "palmsync/SyncSuite.h"
 #include "registry/Registry.h"
 
@@ -29,6 +30,8 @@ constexpr const char *databaseName = "FakeDB-TEST";
 
 std::atomic<int> liveObjects{0};
 std::atomic<int> serverLocks{0};
+// Holds the sync object of a "keep-alive" run until the process ends.
+ComPtr<IPDClientNotify> keptObject;
 
 void hostLog(const std::string &line)
 {
@@ -57,6 +60,8 @@ public:
         }
         if (std::filesystem::exists(std::filesystem::path(path) / "fail-status"))
             return fail(E_FAIL, "fake failure requested");
+        if (std::filesystem::exists(std::filesystem::path(path) / "keep-alive"))
+            keptObject = ComPtr<IPDClientNotify>(this);
         try {
             auto query = createInstance<IPDDatabaseQuery>(IPDDatabaseQuery::clsid);
             ComPtr<IPDRecordAdapter> db;
@@ -67,9 +72,9 @@ public:
                 std::int32_t id = 0;
                 check(db->WriteRecord(&id, 1, 0, ByteArray(text.begin(), text.end())));
             }
-            std::string line = syncType == 6 ? "OK Fake nothing"
-                                             : "OK Fake type=" + std::to_string(syncType) + " user=" + user +
-                                                   " path=" + path;
+            std::string line = syncType == 6
+                                   ? "OK Fake nothing"
+                                   : "OK Fake type=" + std::to_string(syncType) + " user=" + user + " path=" + path;
             check(db->AddLogEntry(line + std::string(1, '\0'), -1, 0, 0));
         } catch (const std::exception &e) {
             hostLog(std::string("ERROR (Fake): ") + e.what());
@@ -154,7 +159,10 @@ FAKE_EXPORT HRESULT DllGetClassObject(const CLSID *clsid, const IID *riid, void 
     return hr;
 }
 
-FAKE_EXPORT HRESULT DllCanUnloadNow() { return liveObjects == 0 && serverLocks == 0 ? S_OK : S_FALSE; }
+FAKE_EXPORT HRESULT DllCanUnloadNow()
+{
+    return liveObjects == 0 && serverLocks == 0 ? S_OK : S_FALSE;
+}
 
 FAKE_EXPORT HRESULT DllRegisterServer()
 {

@@ -54,9 +54,8 @@ RunResult runProgram(const fs::path &scratch, const std::vector<std::string> &ar
     for (char **e = environ; *e; ++e) {
         std::string entry = *e;
         std::string name = entry.substr(0, entry.find('='));
-        bool overridden = std::any_of(env.begin(), env.end(), [&](const std::string &o) {
-            return o.substr(0, o.find('=')) == name;
-        });
+        bool overridden =
+            std::any_of(env.begin(), env.end(), [&](const std::string &o) { return o.substr(0, o.find('=')) == name; });
         if (!overridden)
             envStore.push_back(entry);
     }
@@ -133,7 +132,10 @@ protected:
         return std::stoi(r.out);
     }
 
-    void createHandheldDatabase() { palmsync::HandheldFolder(handheld).createRecordDatabase("FakeDB-TEST", "TEST", "DATA"); }
+    void createHandheldDatabase()
+    {
+        palmsync::HandheldFolder(handheld).createRecordDatabase("FakeDB-TEST", "TEST", "DATA");
+    }
 
     std::vector<std::string> handheldRecords()
     {
@@ -156,6 +158,11 @@ struct UsageCase {
     const char *message;
 };
 
+void PrintTo(const UsageCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class UsageErrorTest : public testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageErrorTest, ExitsWithStatus2AndSaysWhy)
@@ -171,22 +178,22 @@ TEST_P(UsageErrorTest, ExitsWithStatus2AndSaysWhy)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsageErrorTest,
-    testing::Values(UsageCase{"NoCommand", {}, "no command given"},
-                    UsageCase{"UnknownCommand", {"frobnicate"}, "unknown command \"frobnicate\""},
-                    UsageCase{"UnknownOption", {"users", "list", "--colour", "red"}, "unknown option --colour"},
-                    UsageCase{"MissingValue", {"sync", "--user"}, "option --user needs a value"},
-                    UsageCase{"MissingCreator", {"conduit", "add", "--conduit", "X.dll", "--com-client", "A.B"},
-                              "option --creator is required"},
-                    UsageCase{"BadCreator", {"conduit", "remove", "--creator", "TOOLONG"}, "Invalid creator ID"},
-                    UsageCase{"BadPriority",
-                              {"conduit", "add", "--creator", "KLXC", "--conduit", "X", "--com-client", "P",
-                               "--priority", "high"},
-                              "--priority must be a whole number"},
-                    UsageCase{"BadAction", {"sync", "--user", "A", "--handheld", "/x", "--action", "merge"},
-                              "unknown action \"merge\""},
-                    UsageCase{"UsersAddWithoutName", {"users", "add"}, "users add takes one NAME"},
-                    UsageCase{"TwoUserSelectors", {"sync", "--user", "A", "--user-id", "1", "--handheld", "/x"},
-                              "not both"}),
+    testing::Values(
+        UsageCase{"NoCommand", {}, "no command given"},
+        UsageCase{"UnknownCommand", {"frobnicate"}, "unknown command \"frobnicate\""},
+        UsageCase{"UnknownOption", {"users", "list", "--colour", "red"}, "unknown option --colour"},
+        UsageCase{"MissingValue", {"sync", "--user"}, "option --user needs a value"},
+        UsageCase{"MissingCreator",
+                  {"conduit", "add", "--conduit", "X.dll", "--com-client", "A.B"},
+                  "option --creator is required"},
+        UsageCase{"BadCreator", {"conduit", "remove", "--creator", "TOOLONG"}, "Invalid creator ID"},
+        UsageCase{"BadPriority",
+                  {"conduit", "add", "--creator", "KLXC", "--conduit", "X", "--com-client", "P", "--priority", "high"},
+                  "--priority must be a whole number"},
+        UsageCase{
+            "BadAction", {"sync", "--user", "A", "--handheld", "/x", "--action", "merge"}, "unknown action \"merge\""},
+        UsageCase{"UsersAddWithoutName", {"users", "add"}, "users add takes one NAME"},
+        UsageCase{"TwoUserSelectors", {"sync", "--user", "A", "--user-id", "1", "--handheld", "/x"}, "not both"}),
     [](const testing::TestParamInfo<UsageCase> &info) { return std::string(info.param.name); });
 
 TEST_F(HotSyncProgramTest, UsersAreAddedAndListedAndTheRootComesFromTheEnvironmentToo)
@@ -226,10 +233,9 @@ TEST_F(HotSyncProgramTest, SyncInstallsQueuedFilesRunsTheConduitAndLogs)
     r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
     ASSERT_EQ(r.status, 0) << describe(r);
     fs::path conduitFolder = root / "users" / (std::to_string(anna) + "-Anna") / "fake dir";
-    EXPECT_THAT(lines(r.out), testing::ElementsAre("HotSync started for Anna",
-                                                   "Installed Gearvane app.prc as Gearvane.prc",
-                                                   "OK Fake type=0 user=Anna path=" + conduitFolder.string(),
-                                                   "HotSync completed"));
+    EXPECT_THAT(lines(r.out),
+                testing::ElementsAre("HotSync started for Anna", "Installed Gearvane app.prc as Gearvane.prc",
+                                     "OK Fake type=0 user=Anna path=" + conduitFolder.string(), "HotSync completed"));
     EXPECT_TRUE(fs::is_directory(conduitFolder));
     EXPECT_EQ(palmsync::PalmDatabase::load(handheld / "Gearvane.prc").resources, prc.resources);
     EXPECT_TRUE(InstallQueue(HostRoot(root)).list(anna).empty());
@@ -290,6 +296,36 @@ TEST_F(HotSyncProgramTest, ConduitFailuresMakeTheHotSyncFailButTheOthersStillRun
     EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): BeginProcess failed: fake failure requested"));
 }
 
+TEST_F(HotSyncProgramTest, AConduitLibraryWithLiveObjectsStaysLoadedAndIsReported)
+{
+    setUpConduit();
+    auto anna = addUser("Anna");
+    createHandheldDatabase();
+    fs::path conduitFolder = root / "users" / (std::to_string(anna) + "-Anna") / "fake dir";
+    fs::create_directories(conduitFolder);
+    gvtest::writeFileText(conduitFolder / "keep-alive", "");
+    auto r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("WARNING (Fake): " + library.string() + " still has live objects and stays loaded"));
+    EXPECT_THAT(r.out, HasSubstr("OK Fake type=0"));
+}
+
+TEST_F(HotSyncProgramTest, AConduitFolderOutsideTheUserFolderIsRefused)
+{
+    setUpConduit();
+    addUser("Anna");
+    createHandheldDatabase();
+    ASSERT_EQ(hotsync({"conduit", "remove", "--creator", "TEST"}).status, 0);
+    auto r = hotsync({"conduit", "add", "--creator", "TEST", "--conduit", "ComConduit.dll", "--com-client",
+                      "GvTest.FakeClientNotify", "--directory", "../../escape", "--title", "Fake"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): The conduit folder \"../../escape\" must be a folder name"));
+    EXPECT_FALSE(fs::exists(root / "escape"));
+    EXPECT_THAT(handheldRecords(), testing::IsEmpty());
+}
+
 TEST_F(HotSyncProgramTest, AFileThatCannotBeInstalledStaysQueuedAndIsReported)
 {
     auto anna = addUser("Anna");
@@ -326,8 +362,8 @@ TEST_F(HotSyncProgramTest, RegistrationWritesTheClassKeysAndUnregistrationRemove
 TEST_F(HotSyncProgramTest, RegistrationFailuresAreReported)
 {
     gvtest::writeFileText(dir / "a file", "x");
-    auto r = runProgram(scratch, {"--root", (dir / "a file").string(), "register",
-                                  (gvtest::binaryDir() / "FakeConduit.so").string()});
+    auto r = runProgram(
+        scratch, {"--root", (dir / "a file").string(), "register", (gvtest::binaryDir() / "FakeConduit.so").string()});
     EXPECT_EQ(r.status, 1) << describe(r);
     EXPECT_THAT(r.err, HasSubstr("DllRegisterServer of"));
 

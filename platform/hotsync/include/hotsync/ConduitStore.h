@@ -4,6 +4,7 @@
 #include "hotsync/HostRoot.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,10 +28,10 @@ struct CreatorValue {
 // What the HotSync Manager knows about one conduit.
 struct ConduitRegistration {
     CreatorId creator = CreatorId::fromText("    ");
-    std::string conduitName;  // the conduit module
+    std::string conduitName;   // the conduit module
     std::int32_t priority = 2; // lower runs earlier
     std::string remoteDb;
-    std::string directory;    // folder of the conduit's data inside the user's folder
+    std::string directory; // folder of the conduit's data inside the user's folder
     std::string fileName;
     std::string title;
     std::vector<CreatorValue> creatorValues;
@@ -38,6 +39,10 @@ struct ConduitRegistration {
     std::optional<std::string> creatorValue(const std::string &name, const std::string &index = {}) const;
     void setCreatorValue(const std::string &name, const std::string &index, const std::string &value);
     bool isComConduit() const;
+    // The conduit's data folder inside a user's folder (the user's folder
+    // itself when the conduit names none). Raises a HostError when the
+    // directory is absolute or climbs out with "..".
+    std::filesystem::path folderIn(const std::filesystem::path &userDirectory) const;
 };
 
 // The conduit registrations, one per creator.

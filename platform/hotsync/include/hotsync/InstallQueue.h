@@ -14,7 +14,8 @@ class InstallQueue {
 public:
     explicit InstallQueue(HostRoot root);
 
-    // Queues the file (made absolute); raises a HostError for an unknown user.
+    // Queues the file (made absolute); raises a HostError for an unknown
+    // user or when the file does not exist.
     void enqueue(std::int32_t userId, const std::filesystem::path &file);
     std::vector<std::filesystem::path> list(std::int32_t userId) const;
     bool remove(std::int32_t userId, const std::filesystem::path &file);
