@@ -96,7 +96,7 @@ private:
     SessionPtr session_;
 };
 
-class RecordAdapter final : public com::ComObject<IPDRecordAdapter> {
+class RecordAdapter final : public com::ComObject<IPDRecordAdapter, IPDDatabaseFlush> {
 public:
     RecordAdapter(SessionPtr s, std::shared_ptr<OpenDatabase> db, bool writable)
         : session_(std::move(s)), open_(std::move(db)), writable_(writable)
@@ -114,6 +114,15 @@ public:
             while (!line.empty() && line.back() == '\0')
                 line.pop_back();
             session_->addLog(line);
+            return S_OK;
+        });
+    }
+
+    HRESULT Flush() override
+    {
+        return com::guarded([&] {
+            session_->checkActive();
+            session_->flush(*open_);
             return S_OK;
         });
     }
