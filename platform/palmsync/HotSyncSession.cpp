@@ -1,0 +1,139 @@
+#include "palmsync/HotSyncSession.h"
+
+#include "SessionState.h"
+#include "palmsync/HandheldFolder.h"
+
+#include "com/ComError.h"
+
+#include <ctime>
+
+namespace palmsync {
+
+namespace {
+// The running HotSync of this process; one at a time.
+std::mutex currentMutex;
+HotSyncSession::Impl *current = nullptr;
+} // namespace
+
+void HotSyncSession::Impl::addLog(const std::string &line)
+{
+    std::lock_guard lock(logMutex_);
+    log_.push_back(line);
+}
+
+std::vector<std::string> HotSyncSession::Impl::log() const
+{
+    std::lock_guard lock(logMutex_);
+    return log_;
+}
+
+void HotSyncSession::Impl::checkActive() const
+{
+    if (ended)
+        throw com::ComError(com::E_UNEXPECTED, "The HotSync has ended");
+}
+
+std::shared_ptr<OpenDatabase> HotSyncSession::Impl::openDatabase(const std::string &name)
+{
+    checkActive();
+    try {
+        HandheldFolder::checkDatabaseName(name);
+    } catch (const PalmDatabaseError &e) {
+        throw com::ComError(com::E_INVALIDARG, e.what());
+    }
+    if (auto it = databases.find(name); it != databases.end())
+        return it->second;
+
+    std::optional<std::filesystem::path> file;
+    try {
+        file = HandheldFolder(settings.handheldFolder).find(name);
+    } catch (const PalmDatabaseError &e) {
+        throw com::ComError(com::E_FAIL, e.what());
+    }
+    if (!file)
+        throw com::ComError(com::E_FAIL, "Database " + name + " not found on the handheld");
+    auto open = std::make_shared<OpenDatabase>();
+    open->name = name;
+    open->file = *file;
+    try {
+        open->db = PalmDatabase::load(*file);
+    } catch (const PalmDatabaseError &e) {
+        throw com::ComError(com::E_FAIL, e.what());
+    }
+    if (open->db.isResourceDatabase())
+        throw com::ComError(com::E_FAIL, "Database " + name + " is a resource database, not a record database");
+    databases.emplace(name, open);
+    return open;
+}
+
+void HotSyncSession::Impl::flush(OpenDatabase &open)
+{
+    if (!open.changed)
+        return;
+    // Work on a copy so that a failed write does not bump the header twice.
+    PalmDatabase copy = open.db;
+    copy.touch(std::time(nullptr));
+    copy.save(open.file);
+    open.db.header = copy.header;
+    open.changed = false;
+}
+
+void HotSyncSession::Impl::adapterReleased(OpenDatabase &open)
+{
+    if (--open.adapters > 0 || ended)
+        return;
+    try {
+        flush(open);
+    } catch (const std::exception &e) {
+        addLog(e.what());
+    }
+}
+
+HotSyncSession::HotSyncSession(SessionSettings settings) : impl_(std::make_shared<Impl>(std::move(settings)))
+{
+    std::lock_guard lock(currentMutex);
+    if (current)
+        throw std::logic_error("A HotSync is in progress already");
+    registerSyncSuiteClasses(impl_);
+    current = impl_.get();
+}
+
+HotSyncSession::~HotSyncSession()
+{
+    try {
+        end();
+    } catch (const std::exception &) {
+        // The failure was logged by end(); a destructor cannot report it.
+    }
+}
+
+const SessionSettings &HotSyncSession::settings() const { return impl_->settings; }
+
+void HotSyncSession::end()
+{
+    if (impl_->ended)
+        return;
+    std::string failures;
+    for (auto &[name, open] : impl_->databases) {
+        try {
+            impl_->flush(*open);
+        } catch (const std::exception &e) {
+            impl_->addLog(e.what());
+            failures += (failures.empty() ? "" : "; ") + std::string(e.what());
+        }
+    }
+    impl_->ended = true;
+    {
+        std::lock_guard lock(currentMutex);
+        revokeSyncSuiteClasses();
+        current = nullptr;
+    }
+    if (!failures.empty())
+        throw PalmDatabaseError(failures);
+}
+
+std::vector<std::string> HotSyncSession::logLines() const { return impl_->log(); }
+
+void HotSyncSession::addLogLine(const std::string &line) { impl_->addLog(line); }
+
+} // namespace palmsync

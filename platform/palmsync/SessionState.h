@@ -1,0 +1,60 @@
+#pragma once
+
+// State of the running HotSync shared by the session and the sync-suite
+// objects it hands out. Internal to the library.
+
+#include "palmsync/HotSyncSession.h"
+#include "palmsync/PalmDatabase.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace palmsync {
+
+// One database opened during the session; every record adapter of it
+// shares this copy.
+struct OpenDatabase {
+    std::string name;
+    std::filesystem::path file;
+    PalmDatabase db;
+    bool changed = false;
+    int adapters = 0; // live record adapters
+};
+
+struct HotSyncSession::Impl {
+    explicit Impl(SessionSettings s) : settings(std::move(s)) {}
+
+    void addLog(const std::string &line);
+    std::vector<std::string> log() const;
+
+    // The database of that name, loaded on first use. Raises a ComError
+    // with the platform message when it is missing or damaged.
+    std::shared_ptr<OpenDatabase> openDatabase(const std::string &name);
+    // Writes the database when it changed; raises when that fails (it then
+    // stays marked changed).
+    void flush(OpenDatabase &db);
+    // A record adapter went away: the last one writes the changes. A
+    // failure becomes a log line, and end() tries again.
+    void adapterReleased(OpenDatabase &db);
+    // Raises when the HotSync has ended.
+    void checkActive() const;
+
+    SessionSettings settings;
+    bool ended = false;
+    std::map<std::string, std::shared_ptr<OpenDatabase>> databases;
+
+private:
+    mutable std::mutex logMutex_;
+    std::vector<std::string> log_;
+};
+
+// Registers and revokes the class factories of the system adapter, the
+// database query and the utility for this session.
+void registerSyncSuiteClasses(const std::shared_ptr<HotSyncSession::Impl> &session);
+void revokeSyncSuiteClasses();
+
+} // namespace palmsync
