@@ -30,7 +30,8 @@ using SessionPtr = std::shared_ptr<HotSyncSession::Impl>;
 template <class... Ps>
 void requirePointers(Ps *...ps)
 {
-    if (((ps == nullptr) || ...))
+    const bool missing = (... || !ps);
+    if (missing)
         throw ComError(E_POINTER, "A required out parameter is missing");
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktopdb/Field.h"
+#include "desktopdb/SqlQuery.h"
 
 #include <cstdint>
 #include <memory>
@@ -31,12 +32,17 @@ public:
     const std::string &databaseName() const;
     void setTableName(const std::string &name);
     const std::string &tableName() const;
+    // Milliseconds to wait for a lock held by another program before a read
+    // or write fails (default 5000).
+    void setBusyTimeout(int milliseconds);
 
-    void open();  // raises when the file or table is missing or cannot be opened
-    void close(); // cancels a pending edit or append
+    void open();  // raises when the file or table is missing or cannot be opened; never creates a file
+    void close(); // cancels a pending edit or append, commits an open batch
     bool active() const;
     DataSetState state() const;
 
+    // Moving (first, last, next, prior, setRecNo, locate) posts a pending
+    // edit or append first.
     void first();
     void last();
     void next();
@@ -51,6 +57,7 @@ public:
     // sensitive, no partial match. On success the row becomes current.
     bool locate(const std::string &keyFields, const std::vector<KeyValue> &values);
 
+    // Field writes need edit or append state; otherwise they raise.
     void edit();   // the current row
     void append(); // a new empty row, written by post()
     void post();   // writes the pending edit or append; the row stays current
@@ -65,34 +72,18 @@ public:
     // Groups the writes that follow into one transaction, committed by
     // commitBatch() (or by close()). Nothing is rolled back on failure:
     // commitBatch() keeps every write posted before the failure.
+    // A lock not granted in time fails beginBatch() or commitBatch(); a commit
+    // that fails undoes the batch's writes, so nothing is half-written.
+    // commitBatch() without an open batch does nothing.
     void beginBatch();
     void commitBatch();
+    bool inBatch() const;
 
     struct Impl;
 
 private:
     friend class Field;
     std::unique_ptr<Impl> impl_;
-};
-
-// Executes SQL statements on a folder of table files: CREATE TABLE and
-// CREATE INDEX as the desktop tables' schema writes them.
-class SqlQuery {
-public:
-    SqlQuery();
-    ~SqlQuery();
-
-    void setDatabaseName(const std::string &folder);
-    const std::string &databaseName() const;
-    void close();
-    void clear();                      // clears the statement text
-    void add(const std::string &line); // adds one line
-    std::string text() const;          // the lines joined by line breaks
-    void execSql();                    // raises DesktopDbError with the engine's message
-
-private:
-    std::string folder_;
-    std::vector<std::string> lines_;
 };
 
 } // namespace desktopdb
