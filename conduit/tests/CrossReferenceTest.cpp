@@ -5,6 +5,7 @@
 #include "SyncFixture.h"
 
 #include "KLXClientNotify.h"
+#include "SafePurgeQuery.h"
 #include "com/ClassTable.h"
 #include "palmsync/HotSyncSession.h"
 
@@ -275,6 +276,7 @@ TEST_P(FixEquivalence, OnePassFixGivesTheLiteralOutcome)
 
     {
         palmsync::HotSyncSession session({userName, pathName, 0, handheldDir});
+        installSafePurge();
         {
             using namespace palmsync;
             com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);

@@ -49,6 +49,8 @@ const TwoWayCase kTwoWayCases[] = {
     {"DeletedRecordWithoutRowIsRemoved", Desk::NoRow, Hand::MarkedDeleted, Holds::Gone, false, Holds::Gone},
 };
 
+void PrintTo(const TwoWayCase &c, std::ostream *os) { *os << c.name; }
+
 const SupplierRecord kDeskSupplier{7, "Desk", "desk notes", "dfill"};
 const SupplierRecord kHandSupplier{9, "Hand", "hand notes", "hfill"};
 
