@@ -172,3 +172,18 @@ TEST_F(BeginProcess, FailureInThirdTableKeepsEarlierTablesAndSkipsTheRest)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(BeginProcess, UserNameLongerThanItsColumnFindsItsRowsAgain)
+{
+    userName = "Annabelle Montgomery-Driver"; // 27 characters; the column keeps 20
+    setRecords(kSupplierDB, {palmRecord(42, supplierBytes({1, "Hand", "", ""}))});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+    auto table = rows("SUPPLIER");
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(intOf(table[0], "DBID"), 42);
+}
+
+} // namespace

@@ -91,8 +91,11 @@ TEST_P(TwoWaySync, OutcomeOnBothSides)
     case Desk::Deleted: addRow("SUPPLIER", syncColumns(kId, true, false, true) + supplierRow(kDeskSupplier)); break;
     }
     const std::uint8_t attributes[] = {0, 0, 0x40, 0x80};
+    // A record marked deleted carries no usable content: fill it with noise
+    // that must not reach either side.
+    const Bytes handBytes = c.hand == Hand::MarkedDeleted ? Bytes(148, 0x77) : supplierBytes(kHandSupplier);
     if (c.hand != Hand::Absent)
-        setRecords(kSupplierDB, {palmRecord(kId, supplierBytes(kHandSupplier), attributes[int(c.hand)], 2)});
+        setRecords(kSupplierDB, {palmRecord(kId, handBytes, attributes[int(c.hand)], 2)});
 
     EXPECT_EQ(runHotSync(syncType), std::vector<std::string>{"OK Gearvane"});
 
@@ -104,6 +107,9 @@ TEST_P(TwoWaySync, OutcomeOnBothSides)
     } else {
         ASSERT_EQ(after.size(), 1u);
         expectRecordHolds(after[0], deskOrHand);
+        // Bytes outside the fields: zero in a new or rewritten record, as
+        // read in an updated one (zero here too).
+        EXPECT_EQ(after[0].data, supplierBytes(deskOrHand));
         EXPECT_EQ(after[0].attributes, 0);
         if (c.desk != Desk::NeverSynced) {
             EXPECT_EQ(after[0].uniqueId, kId);
