@@ -534,7 +534,9 @@ void TKLXGVClientNotify::applyLocalActions()
                 throw;
             }
             postRow(local);
-            if (CurrentIdPairs)
+            // 0 names no record, so nothing can refer to a row that carried
+            // it; a pair for it would renumber every empty reference.
+            if (CurrentIdPairs && oldId != 0)
                 addIdPair(oldId, local.RecordId);
             local.SyncState = saNone;
             break;

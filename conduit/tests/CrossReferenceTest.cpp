@@ -125,6 +125,25 @@ TEST_F(CrossReferences, NewOilGradeRenumbersVehicles)
     EXPECT_EQ(textOf(*rowWithDbid("VEHICLE", 50), "Notes"), "hand");
 }
 
+TEST_F(CrossReferences, NewRowsWithoutIdLeaveEmptyReferencesAlone)
+{
+    // 0 names no record: a new row that carried 0 is referred to by nobody.
+    addRow("SUPPLIER", syncColumns(0, false) + Row{{"Name", "Garage"}});
+    addRow("VEHICLE", syncColumns(0, false) + Row{{"Name", "Car"}});
+    addRow("MAIN", syncColumns(100, true) + mainRow(0, 0, 10));
+    const auto entry = palmRecord(100, mainBytes(mainRecord(0, 0, 10)));
+    setRecords(kMainDB, {entry});
+
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+
+    EXPECT_EQ(records(kSupplierDB).size(), 1u);
+    EXPECT_EQ(records(kVehicleDB).size(), 1u);
+    EXPECT_EQ(findRecord(kMainDB, 100), entry);
+    EXPECT_EQ(intOf(*rowWithDbid("MAIN", 100), "VendorId"), 0);
+    EXPECT_EQ(intOf(*rowWithDbid("MAIN", 100), "VehicleId"), 0);
+    EXPECT_EQ(intOf(*rowWithDbid("MAIN", 100), "Mileage"), 10);
+}
+
 TEST_F(CrossReferences, ReferringRowWithoutHandheldRecordFailsTheRun)
 {
     addRow("VEHICLE", syncColumns(-2, false) + Row{{"Name", "Car"}});
