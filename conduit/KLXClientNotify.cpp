@@ -342,7 +342,20 @@ void TKLXGVClientNotify::createDatabase(const std::string &path, const std::stri
 
 bool TKLXGVClientNotify::locateLocalRow(std::int32_t id)
 {
-    return DesktopTable->locate("UserName;DBID", {UserName, static_cast<std::int64_t>(id)});
+    // A user name longer than the UserName column is stored cut to the
+    // column's width; the user's rows carry that prefix, so look for it.
+    std::string stored = UserName;
+    const int width = DesktopTable->fieldByName("UserName").def().size;
+    if (width > 0) {
+        std::size_t pos = 0;
+        for (int chars = 0; pos < stored.size() && chars < width; ++chars) {
+            ++pos;
+            while (pos < stored.size() && (static_cast<unsigned char>(stored[pos]) & 0xC0) == 0x80)
+                ++pos;
+        }
+        stored.resize(pos);
+    }
+    return DesktopTable->locate("UserName;DBID", {stored, static_cast<std::int64_t>(id)});
 }
 
 // ---------------------------------------------------------------------------
@@ -536,7 +549,9 @@ void TKLXGVClientNotify::applyLocalActions()
                 throw;
             }
             postRow(local);
-            if (CurrentIdPairs)
+            // 0 names no record, so nothing can refer to a row that carried
+            // it; a pair for it would renumber every empty reference.
+            if (CurrentIdPairs && oldId != 0)
                 addIdPair(oldId, local.RecordId);
             local.SyncState = saNone;
             break;
