@@ -135,6 +135,14 @@ HRESULT TKLXGVClientNotify::BeginProcess(std::int16_t *result)
         std::string message = currentFailureMessage();
         logLine = "ERROR (Gearvane): " + (message.empty() ? std::string("Unknown error") : message);
     }
+    // The last table's work becomes durable before the outcome is logged.
+    try {
+        if (DesktopTable->active())
+            commitTable();
+    } catch (...) {
+        if (logLine == "OK Gearvane")
+            logLine = "ERROR (Gearvane): " + currentFailureMessage();
+    }
     *result = 0;
 
     HRESULT hr = com::S_OK;
@@ -163,6 +171,21 @@ void TKLXGVClientNotify::releaseRunObjects()
     RemoteList.reset();
     LocalList.reset();
     CurrentIdPairs = nullptr;
+}
+
+// Makes the work on the open table durable in the order that keeps every
+// record after a crash: the handheld database's file first, then the
+// desktop transaction. A crash between the two leaves desktop rows whose
+// flags still ask for the handheld work, which the next HotSync repeats
+// (at worst a record written twice); the other order could leave rows
+// marked as synced whose handheld record was never written.
+void TKLXGVClientNotify::commitTable()
+{
+    if (RemoteDatabase) {
+        if (auto flush = RemoteDatabase.as<IPDDatabaseFlush>())
+            com::check(flush->Flush());
+    }
+    DesktopTable->commitBatch();
 }
 
 std::int32_t TKLXGVClientNotify::syncType()
@@ -198,10 +221,16 @@ void TKLXGVClientNotify::syncStandard()
                 } catch (...) {
                     freeRecordObjects(*LocalList);
                     freeRecordObjects(*RemoteList);
+                    // What was done stays done, also after a failure.
+                    try {
+                        commitTable();
+                    } catch (...) {
+                    }
                     throw;
                 }
                 freeRecordObjects(*LocalList);
                 freeRecordObjects(*RemoteList);
+                commitTable();
             }
             CurrentIdPairs = nullptr;
             if (!oilGradePairs.empty())
@@ -713,10 +742,15 @@ void TKLXGVClientNotify::fixReferences(const ReferenceFix &fix, const TIdPairLis
     } catch (...) {
         freeRecordObjects(*LocalList);
         freeRecordObjects(*RemoteList);
+        try {
+            commitTable();
+        } catch (...) {
+        }
         throw;
     }
     freeRecordObjects(*LocalList);
     freeRecordObjects(*RemoteList);
+    commitTable();
 }
 
 // ---------------------------------------------------------------------------

@@ -294,6 +294,28 @@ TEST_F(SyncSuite, ChangesReachTheFileWhenTheLastAdapterGoes)
     EXPECT_EQ(*saved.sortInfo, bytesOf("SORT"));
 }
 
+TEST_F(SyncSuite, FlushWritesTheDatabaseNowAndKeepsTheAdapterUsable)
+{
+    HotSyncSession session(settings());
+    auto main = open("MainDB-KLXC");
+    auto flush = main.as<IPDDatabaseFlush>();
+    ASSERT_TRUE(flush);
+    const auto before = gvtest::readFileBytes(mainFile());
+    com::check(flush->Flush());
+    EXPECT_EQ(gvtest::readFileBytes(mainFile()), before) << "nothing changed, nothing written";
+
+    std::int32_t id = write(main.get(), 0, "durable");
+    com::check(flush->Flush());
+    PalmDatabase saved = PalmDatabase::load(mainFile());
+    ASSERT_EQ(saved.records.size(), 4u);
+    EXPECT_EQ(saved.records.back().data, bytesOf("durable"));
+
+    write(main.get(), id, "changed again");
+    main = nullptr;
+    flush = nullptr;
+    EXPECT_EQ(PalmDatabase::load(mainFile()).records.back().data, bytesOf("changed again"));
+}
+
 TEST_F(SyncSuite, EndWritesDatabasesStillReferencedAndLeavesOthersAlone)
 {
     const auto oilBefore = gvtest::readFileBytes(handheldDir() / "OilGradeDB-KLXC.pdb");
