@@ -17,6 +17,7 @@
 #include "palmsync/PalmDatabase.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <csignal>
@@ -268,6 +269,31 @@ TEST_F(CrashSafety, KilledAtRandomMomentsLosesNothing)
         hotSyncInChild(s, syncType, "", static_cast<int>(rng() % static_cast<unsigned>(micros + 1)));
         expectNothingLost(s, syncType, name);
     }
+}
+
+// The desktop application holds a write lock on a table: the HotSync waits
+// for the busy time-out, then fails that table with a clear line; the tables
+// before it are done, nothing of the locked one is written, and the next
+// HotSync finishes the work.
+TEST_F(CrashSafety, TableLockedByAnotherProgramFailsCleanly)
+{
+    Sides s = freshCopy("locked");
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open((s.desktop / "VEHICLE.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const auto vehicleBefore = gvtest::readFileBytes(s.desktop / "VEHICLE.db");
+
+    std::string line = runHotSync(s, 0);
+    EXPECT_EQ(line.rfind("ERROR (Gearvane): syncStandard: openDesktopDatabase: ", 0), 0u) << line;
+    EXPECT_NE(line.find("lock"), std::string::npos) << line;
+    EXPECT_EQ(gvtest::readFileBytes(s.desktop / "VEHICLE.db"), vehicleBefore);
+    // MAIN, the first table, was synced before the lock was met.
+    for (int m : survivors[0])
+        EXPECT_TRUE(desktopMileages(s).count(m)) << m;
+
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    expectNothingLost(s, 0, "after the lock is gone");
 }
 
 } // namespace
