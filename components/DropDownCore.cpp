@@ -38,7 +38,7 @@ void TDropDownCore::SetCharCase(TEditCharCase value)
     delete old;
     if (value != ecNormal) {
         const int cursor = edit->cursorPosition();
-        edit->setText(edit->text());
+        edit->setText(value == ecUpperCase ? edit->text().toUpper() : edit->text().toLower());
         edit->setCursorPosition(cursor);
     }
 }
