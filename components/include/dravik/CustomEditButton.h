@@ -6,6 +6,7 @@
 #include "dravik/KLXFrame.h"
 #include "dravik/SpeedButton.h"
 
+#include <QColor>
 #include <QFrame>
 
 #include <functional>
@@ -26,6 +27,19 @@ enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bs
 // edit and raises OnButtonClick.
 class DRAVIK_EXPORT TCustomEditButton : public QFrame {
     Q_OBJECT
+    // Published for forms built in Qt Designer.
+    Q_PROPERTY(bool AutoSelect READ GetAutoSelect WRITE SetAutoSelect)
+    Q_PROPERTY(bool ButtonEnabled READ GetButtonEnabled WRITE SetButtonEnabled)
+    Q_PROPERTY(bool ButtonVisible READ GetButtonVisible WRITE SetButtonVisible)
+    Q_PROPERTY(QColor Color READ GetColor WRITE SetColor)
+    Q_PROPERTY(bool Enabled READ GetEnabled WRITE SetEnabled)
+    Q_PROPERTY(bool HideSelection READ GetHideSelection WRITE SetHideSelection)
+    Q_PROPERTY(QString Hint READ GetHint WRITE SetHint)
+    Q_PROPERTY(int MaxLength READ GetMaxLength WRITE SetMaxLength)
+    Q_PROPERTY(bool ReadOnly READ GetReadOnly WRITE SetReadOnly)
+    Q_PROPERTY(bool ShowHint READ GetShowHint WRITE SetShowHint)
+    Q_PROPERTY(bool TabStop READ GetTabStop WRITE SetTabStop)
+    Q_PROPERTY(QString Text READ GetText WRITE SetText)
 public:
     ~TCustomEditButton() override;
 

@@ -18,6 +18,12 @@ public:
 // data-aware edit's.
 class DRAVIK_EXPORT TwwDBEditButton : public TCustomEditButton {
     Q_OBJECT
+    Q_PROPERTY(QString DataField READ GetDataField WRITE SetDataField)
+    Q_PROPERTY(bool UsePictureMask READ GetUsePictureMask WRITE SetUsePictureMask)
+    Q_PROPERTY(bool AutoFillDate READ GetAutoFillDate WRITE SetAutoFillDate)
+    Q_PROPERTY(bool WordWrap READ GetWordWrap WRITE SetWordWrap)
+    Q_PROPERTY(bool WantReturns READ GetWantReturns WRITE SetWantReturns)
+    Q_PROPERTY(bool ShowVertScrollBar READ GetShowVertScrollBar WRITE SetShowVertScrollBar)
 public:
     explicit TwwDBEditButton(QWidget *AOwner);
 
