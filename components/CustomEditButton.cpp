@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGroupBox>
+#include <QMainWindow>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -402,9 +403,12 @@ QColor TCustomEditButton::BackgroundColor() const
     // Panels, group boxes, notebooks (QStackedWidget is a QFrame) and forms
     // lend the control their colour; other parents, such as the plain page
     // of a tab widget, leave it the button face.
+    // The central widget of a main window stands for the form itself.
     const QWidget *parent = parentWidget();
+    const auto *mainWindow = parent ? qobject_cast<const QMainWindow *>(parent->parentWidget()) : nullptr;
+    const bool centralWidget = mainWindow != nullptr && mainWindow->centralWidget() == parent;
     if (parent && (qobject_cast<const QFrame *>(parent) || qobject_cast<const QGroupBox *>(parent) ||
-                   parent->isWindow()))
+                   parent->isWindow() || centralWidget))
         return parent->palette().color(parent->backgroundRole());
     return palette().color(QPalette::Button);
 }

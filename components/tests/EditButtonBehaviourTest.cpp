@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QMimeData>
 #include <QTest>
@@ -189,6 +190,19 @@ TYPED_TEST(EditButtonBehaviourTest, RefusedAltDownIsStillSwallowed)
     // A key the edit does not handle does travel up to the form.
     QTest::keyClick(this->f.edit(), Qt::Key_F5);
     EXPECT_EQ(counter.presses, 1);
+}
+
+TYPED_TEST(EditButtonBehaviourTest, AltDownGoesToTheEditBeforeWindowShortcuts)
+{
+    int shortcuts = 0;
+    auto *action = new QAction(this->f.form.get());
+    action->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Down));
+    this->f.form->addAction(action);
+    QObject::connect(action, &QAction::triggered, [&] { ++shortcuts; });
+    this->control()->SetFocus();
+    QTest::keyClick(this->f.edit(), Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(shortcuts, 0);
+    EXPECT_EQ(this->senders.size(), 1u);
 }
 
 TYPED_TEST(EditButtonBehaviourTest, DisabledButtonIsGreyed)

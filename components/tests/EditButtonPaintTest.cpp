@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QGroupBox>
+#include <QMainWindow>
 #include <QStackedWidget>
 #include <QTabWidget>
 
@@ -75,6 +76,14 @@ TEST(EditButtonPaintTest, BackgroundDependsOnTheKindOfParent)
          },
          false},
         {"PlainWidget", [](QWidget *form) { return new QWidget(form); }, false},
+        {"MainWindowCentralWidget",
+         [](QWidget *form) {
+             auto *window = new QMainWindow(form);
+             auto *central = new QWidget;
+             window->setCentralWidget(central);
+             return central;
+         },
+         true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -243,6 +243,11 @@ protected:
 
     bool event(QEvent *event) override
     {
+        if (event->type() == QEvent::ShortcutOverride && IsDropDownKey(static_cast<QKeyEvent *>(event))) {
+            // The edit takes Alt+Down before any shortcut of the window.
+            event->accept();
+            return true;
+        }
         if (event->type() == QEvent::ChildAdded) {
             // The line edit creates a QDrag child when it starts dragging its
             // selection. The child is not fully built yet when it is added,
