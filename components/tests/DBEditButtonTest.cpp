@@ -149,25 +149,17 @@ TEST_F(DBEditButtonTest, EditWithoutItsFieldTakesNoTyping)
     EXPECT_TRUE(f.edit()->isReadOnly());
 }
 
-TEST_F(DBEditButtonTest, SettingsStaySingleLineAndAreCarried)
+TEST_F(DBEditButtonTest, StaysSingleLineWhateverItsMultiLineSettings)
 {
     control()->SetWordWrap(true);
     control()->SetWantReturns(true);
     control()->SetShowVertScrollBar(true);
-    TwwDBPicture picture;
-    picture.PictureMask = QStringLiteral("###");
-    control()->SetPicture(picture);
-    EXPECT_EQ(control()->GetPicture(), picture);
-    EXPECT_TRUE(control()->InnerEdit()->GetWordWrap());
-    // The inner edit is a line edit; Return ends editing instead of a line
-    // break.
+    // Return ends editing instead of breaking the line.
     f.edit()->setFocus();
     f.edit()->end(false);
     QTest::keyClick(f.edit(), Qt::Key_Return);
     EXPECT_EQ(control()->GetText(), QStringLiteral("Acme Oils"));
-    EXPECT_FALSE(control()->GetHideSelection());
-    control()->SetHideSelection(true);
-    EXPECT_FALSE(control()->GetHideSelection());
+    EXPECT_EQ(f.edit()->height(), 20);
 }
 
 TEST_F(DBEditButtonTest, MaxLengthLimitsTheMaskedText)
