@@ -336,6 +336,28 @@ TYPED_TEST(EditButtonBehaviourTest, ForwardedEventsComeFromTheInnerEdit)
     EXPECT_EQ(c->GetText(), QStringLiteral("a")) << "the handled drop inserts nothing";
 }
 
+TYPED_TEST(EditButtonBehaviourTest, DraggingTheSelectionRaisesStartAndEndDrag)
+{
+    std::vector<std::string> raised;
+    QObject *edit = this->f.edit();
+    this->control()->SetOnStartDrag([&](QObject *sender) {
+        EXPECT_EQ(sender, edit);
+        raised.push_back("StartDrag");
+    });
+    this->control()->SetOnEndDrag([&](QObject *sender, QObject *target, int, int) {
+        EXPECT_EQ(sender, edit);
+        EXPECT_EQ(target, nullptr) << "dropped nowhere";
+        raised.push_back("EndDrag");
+    });
+    this->control()->SetText(QStringLiteral("hello world"));
+    this->f.edit()->setDragEnabled(true);
+    this->f.edit()->selectAll();
+    QTest::mousePress(this->f.edit(), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(this->f.edit(), QPoint(10 + 4 * QApplication::startDragDistance(), 10));
+    QTest::mouseRelease(this->f.edit(), Qt::LeftButton, {}, QPoint(10 + 4 * QApplication::startDragDistance(), 10));
+    EXPECT_EQ(raised, (std::vector<std::string>{"StartDrag", "EndDrag"}));
+}
+
 TYPED_TEST(EditButtonBehaviourTest, KeyHandlersCanSwallowOrReplaceKeys)
 {
     auto *c = this->control();
