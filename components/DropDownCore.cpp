@@ -33,9 +33,13 @@ void TDropDownCore::SetCharCase(TEditCharCase value)
 {
     QLineEdit *edit = LineEdit();
     FCharCase = value;
-    const QValidator *old = edit->validator();
-    edit->setValidator(value == ecNormal ? nullptr : new TCharCaseValidator(value, edit));
-    delete old;
+    // Only a letter-case validator of our own is replaced; another one (a
+    // mask, say) stays in place.
+    const auto *old = dynamic_cast<const TCharCaseValidator *>(edit->validator());
+    if (old != nullptr || edit->validator() == nullptr) {
+        edit->setValidator(value == ecNormal ? nullptr : new TCharCaseValidator(value, edit));
+        delete old;
+    }
     if (value != ecNormal) {
         const int cursor = edit->cursorPosition();
         edit->setText(value == ecUpperCase ? edit->text().toUpper() : edit->text().toLower());

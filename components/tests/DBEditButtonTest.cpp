@@ -126,6 +126,18 @@ TEST_F(DBEditButtonTest, TextThatDoesNotFitTheFieldIsKeptAndThePostFails)
     EXPECT_EQ(storedFirst("DBID"), "7");
 }
 
+TEST_F(DBEditButtonTest, TypingIntoAnEmptyTableIsUndone)
+{
+    table.remove();
+    table.remove();
+    source.DataChanged();
+    f.edit()->setFocus();
+    QTest::keyClicks(f.edit(), QStringLiteral("x"));
+    EXPECT_EQ(control()->GetText(), QString());
+    EXPECT_EQ(table.state(), desktopdb::DataSetState::Browse);
+    EXPECT_EQ(table.recordCount(), 0);
+}
+
 TEST_F(DBEditButtonTest, ReadOnlyDisablesTheButtonWhileTheRowIsEditable)
 {
     source.Edit();

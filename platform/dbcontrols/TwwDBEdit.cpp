@@ -124,8 +124,13 @@ void TwwDBEdit::onTextEdited()
         FDataSource->Edit();
         FModified = true;
     } catch (const std::exception &e) {
+        // The row cannot be edited: show what it holds again.
         qWarning("TwwDBEdit: %s", e.what());
-        DataChanged();
+        try {
+            DataChanged();
+        } catch (const std::exception &again) {
+            qWarning("TwwDBEdit: %s", again.what());
+        }
     }
 }
 
