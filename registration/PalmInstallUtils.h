@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+class TclsUtils;
+
+// The creator of the Gearvane conduit and handheld application.
+inline constexpr const char *GearvaneCreator = "KLXC";
+// InstallConduit's result for a creator that is registered already.
+inline constexpr int ConduitAlreadyInstalled = -1005;
+
+// Registers the Gearvane conduit with the HotSync Manager for the creator
+// "KLXC" as a COM conduit whose sync object is "Tarnlink.KLXGVClientNotify",
+// then tells the HotSync Manager that its configuration changed. A conduit
+// that is registered already keeps its settings. Raises
+// "InstallConduit Failed with Error <n>" or "AssignCreator Failed with Error
+// <n>", or the platform's error when a control cannot be created; nothing is
+// notified then.
+void RegisterConduit();
+
+// Tells the HotSync Manager that its configuration changed.
+void HotSyncNotify();
+
+// Queues the file for installation on the handhelds of the HotSync users
+// that PickUsers returns (every user when there is only one).
+void InstallForUsers(TclsUtils &utils, const std::string &fileName);
