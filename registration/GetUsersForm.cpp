@@ -37,6 +37,14 @@ QRect cellRect(int left, int top, int right, int bottom)
     return QRect(left, top, right - left, bottom - top);
 }
 
+// The string grid: no incremental search by typed characters, which would
+// move the current row on a blank.
+class TUserGrid : public QTableWidget {
+public:
+    using QTableWidget::QTableWidget;
+    void keyboardSearch(const QString &) override {}
+};
+
 // Draws the data cells through the form's grdUsersDrawCell.
 class TUserGridDelegate : public QStyledItemDelegate {
 public:
@@ -119,7 +127,7 @@ TfrmGetUsers::TfrmGetUsers(TclsUtils &utils, QWidget *parent) : QDialog(parent),
     Memo3->setPlainText(QString::fromLatin1(MemoLines[0]) + QLatin1Char('\n') + QString::fromLatin1(MemoLines[1]) +
                         QLatin1Char('\n') + QString::fromLatin1(MemoLines[2]));
 
-    grdUsers = new QTableWidget(this);
+    grdUsers = new TUserGrid(this);
     grdUsers->setObjectName(QStringLiteral("grdUsers"));
     grdUsers->setGeometry(12, 82, 366, 75);
     grdUsers->setHorizontalHeader(new TUserGridHeader(*this, grdUsers));
@@ -452,7 +460,8 @@ TUserList PickUsers(TclsUtils &utils)
             if (entry.Selected || users.Count() == 1) {
                 auto user = std::make_unique<TUserObject>();
                 CopyUser(*user, *entry.User);
-                result.Add(user->UserName, std::move(user));
+                std::string name = user->UserName;
+                result.Add(std::move(name), std::move(user));
             }
         }
     }
