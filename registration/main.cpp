@@ -11,7 +11,7 @@
 #include <exception>
 #include <memory>
 
-GV_VERSION_INFO(1, 0, 0, 0, 1, 0, 0, 0, "Palm Conduit Registration", "Brenholt", "Gearvane")
+GV_VERSION_INFO(1, 0, 0, 0, 1, 0, 0, 0, "Palm Conduit Registration", "Brenholt", "Gearvane");
 
 int main(int argc, char **argv)
 {
