@@ -50,8 +50,17 @@ void InstallForUsers(TclsUtils &utils, const std::string &fileName)
         TUserList &list;
         ~Release() { ClearUserList(list); }
     } release{users};
+    // A user whose file could not be queued would otherwise wait in vain for
+    // it while the run reports success.
     for (std::size_t i = 0; i < users.Count(); ++i) {
-        userData->SelectUser(users.Object(i).UserId);
-        userData->QueueInstall(fileName);
+        const TUserObject &user = users.Object(i);
+        std::int32_t r = userData->SelectUser(user.UserId);
+        if (r < 0)
+            throw std::runtime_error("SelectUser Failed with Error " + std::to_string(r) + " for user " +
+                                     user.UserName);
+        r = userData->QueueInstall(fileName);
+        if (r < 0)
+            throw std::runtime_error("QueueInstall Failed with Error " + std::to_string(r) + " for user " +
+                                     user.UserName);
     }
 }

@@ -22,5 +22,8 @@ void RegisterConduit();
 void HotSyncNotify();
 
 // Queues the file for installation on the handhelds of the HotSync users
-// that PickUsers returns (every user when there is only one).
+// that PickUsers returns (every user when there is only one). Raises
+// "SelectUser Failed with Error <n> for user <name>" or "QueueInstall Failed
+// with Error <n> for user <name>" when a user cannot be chosen or the file
+// cannot be queued; users before it in the list stay queued.
 void InstallForUsers(TclsUtils &utils, const std::string &fileName);

@@ -9,6 +9,7 @@
 #include "palmcontrols/ControlFactory.h"
 #include "palmcontrols/TConduitData.h"
 #include "palmcontrols/TConduitManager.h"
+#include "palmcontrols/TUserData.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -204,6 +205,32 @@ TEST_F(RegistrationFlow, OnlyTheMarkedUsersAreQueuedAndUsersOfTheSameNameEachCou
     EXPECT_EQ(queued(first.id), std::vector<fs::path>{application});
     EXPECT_EQ(queued(second.id), std::vector<fs::path>{application});
     EXPECT_TRUE(queued(other.id).empty());
+}
+
+TEST_F(RegistrationFlow, AFileThatCannotBeQueuedIsReportedNotPassedOver)
+{
+    const auto alice = addUser("Alice");
+    addUser("bob");
+    struct FullQueue : TUserData {
+        using TUserData::TUserData;
+        std::int32_t QueueInstall(const std::string &fileName) override
+        {
+            return Username() == "bob" ? palmcontrols::userdata::queueFailed : TUserData::QueueInstall(fileName);
+        }
+    };
+    setControlMaker(TUserData::classId, [](const hotsync::HostRoot &root) { return std::make_unique<FullQueue>(root); });
+    whenModal([](QWidget *dialog) {
+        auto *grid = dialog->findChild<QTableWidget *>("grdUsers");
+        for (int row : {0, 1})
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                              grid->visualRect(grid->model()->index(row, 0)).center());
+        QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+    });
+    EXPECT_NE(RunSelbow(utils, program), 0);
+    setControlMaker(TUserData::classId, {});
+    EXPECT_EQ(errors, std::vector<std::string>{"QueueInstall Failed with Error -3 for user bob"});
+    EXPECT_EQ(queued(alice.id), std::vector<fs::path>{application});
+    EXPECT_TRUE(registration());
 }
 
 TEST(ApplicationFile, LiesBesideTheProgramWithOneSeparator)

@@ -3,6 +3,7 @@
 #include "palmcontrols/ControlFactory.h"
 #include "palmcontrols/TConduitData.h"
 #include "palmcontrols/TConduitManager.h"
+#include "palmcontrols/TUserData.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -26,6 +27,7 @@ void SelbowTest::TearDown()
 {
     palmcontrols::setControlMaker(palmcontrols::TConduitManager::classId, {});
     palmcontrols::setControlMaker(palmcontrols::TConduitData::classId, {});
+    palmcontrols::setControlMaker(palmcontrols::TUserData::classId, {});
     ::unsetenv("HOTSYNC_ROOT");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
