@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -238,5 +239,72 @@ TEST(FlattenFrames, MovesLabelsBelowTheirControlsAndFlattensGroups)
     EXPECT_FALSE(group->isFlat());
 #endif
 }
+
+#ifdef GV_UTILS_REGISTRATION_COPY
+// A 2 x 2 picture: blue, yellow over red (the corner that turns transparent), yellow.
+QPixmap cornerPicture()
+{
+    QImage image(2, 2, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgb(0, 0, 255));
+    image.setPixel(1, 0, qRgb(255, 255, 0));
+    image.setPixel(0, 1, qRgb(255, 0, 0));
+    image.setPixel(1, 1, qRgb(255, 255, 0));
+    return QPixmap::fromImage(image);
+}
+
+QImage drawn(const std::function<void(QPainter &)> &draw)
+{
+    QImage canvas(12, 12, QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    draw(painter);
+    painter.end();
+    return canvas;
+}
+
+TEST(DrawTransparent, StretchesAndReplacesTheCornerColour)
+{
+    TclsUtils utils;
+    const QRect target(2, 2, 8, 8);
+    const QColor green(0, 255, 0);
+    const QImage whole = drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, cornerPicture(), QRect(0, 0, 12, 12)); });
+    EXPECT_EQ(whole.pixel(3, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(whole.pixel(8, 3), qRgb(255, 255, 0));
+    EXPECT_EQ(whole.pixel(3, 8), green.rgb());
+    EXPECT_EQ(whole.pixel(1, 1), qRgb(255, 255, 255));
+
+    // Clipped to the target's right half: the picture's right half shows there.
+    const QImage clipped = drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, cornerPicture(), QRect(6, 0, 6, 12)); });
+    EXPECT_EQ(clipped.pixel(3, 3), qRgb(255, 255, 255));
+    EXPECT_EQ(clipped.pixel(7, 3), qRgb(255, 255, 0));
+    EXPECT_EQ(clipped.pixel(7, 8), qRgb(255, 255, 0));
+
+    QLabel image;
+    image.setPixmap(cornerPicture());
+    const QImage fromControl = drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, &image, QRect(0, 0, 12, 12)); });
+    EXPECT_EQ(fromControl, whole);
+    QObject other;
+    const QImage nothing = drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, &other, QRect(0, 0, 12, 12)); });
+    EXPECT_EQ(nothing.pixel(3, 3), qRgb(255, 255, 255));
+}
+
+TEST(MakeCheckGlyphs, CellsOfTheSheetWithAHighlightedSurface)
+{
+    TclsUtils utils;
+    const QRgb highlight = QApplication::palette().color(QPalette::Highlight).rgba();
+    for (int kind : {0, 1}) {
+        for (bool alternative : {false, true}) {
+            SCOPED_TRACE(std::to_string(kind) + (alternative ? " alternative" : ""));
+            QPixmap marked, unmarked;
+            utils.MakeCheckGlyphs(marked, unmarked, alternative, kind);
+            ASSERT_FALSE(marked.isNull());
+            EXPECT_EQ(marked.size(), unmarked.size());
+            const QImage image = marked.toImage().convertToFormat(QImage::Format_ARGB32);
+            EXPECT_EQ(image.pixel(0, image.height() - 1), highlight);
+            EXPECT_NE(image, unmarked.toImage().convertToFormat(QImage::Format_ARGB32));
+        }
+    }
+}
+#endif
 
 } // namespace
