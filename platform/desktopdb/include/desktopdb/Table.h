@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktopdb/Field.h"
+#include "desktopdb/SqlQuery.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,10 @@ using KeyValue = std::variant<std::monostate, std::int64_t, std::string>;
 // One desktop table: the file "<folder>/<TABLE>.db" (SQLite), opened without
 // filter or secondary index, its rows in primary-key (InternalID) order.
 // Row numbers (RecNo) count from 1 in that order. Navigation, locate and
-// RecNo cost O(log n) or less per call.
+// RecNo cost O(log n) or less per call. The row list is read at open() and
+// kept up to date by this table's own appends and deletes; a row that
+// another program adds meanwhile is found by locate(). Field objects live
+// until close().
 class Table {
 public:
     Table();
@@ -31,12 +35,20 @@ public:
     const std::string &databaseName() const;
     void setTableName(const std::string &name);
     const std::string &tableName() const;
+    // Milliseconds to wait for a lock held by another program before a read
+    // or write fails (default 5000).
+    void setBusyTimeout(int milliseconds);
 
-    void open();  // raises when the file or table is missing or cannot be opened
-    void close(); // cancels a pending edit or append
+    // Whether the table's file is in the folder (its name compared without
+    // regard to case, as open() finds it).
+    bool exists() const;
+    void open();  // raises when the file or table is missing or cannot be opened; never creates a file
+    void close(); // cancels a pending edit or append, commits an open batch
     bool active() const;
     DataSetState state() const;
 
+    // Moving (first, last, next, prior, setRecNo, locate) posts a pending
+    // edit or append first.
     void first();
     void last();
     void next();
@@ -44,13 +56,14 @@ public:
     bool eof() const; // true after next() passed the last row, or when empty
     bool bof() const;
     int recordCount() const;
-    int recNo() const;         // 0 when the table is empty
-    void setRecNo(int recNo);  // moves to that row; raises when out of range
+    int recNo() const;        // 0 when the table is empty
+    void setRecNo(int recNo); // moves to that row; raises when out of range
 
     // Exact match on the columns named in keyFields ("UserName;DBID"), case
     // sensitive, no partial match. On success the row becomes current.
     bool locate(const std::string &keyFields, const std::vector<KeyValue> &values);
 
+    // Field writes need edit or append state; otherwise they raise.
     void edit();   // the current row
     void append(); // a new empty row, written by post()
     void post();   // writes the pending edit or append; the row stays current
@@ -63,36 +76,23 @@ public:
     std::vector<Field *> fields();
 
     // Groups the writes that follow into one transaction, committed by
-    // commitBatch() (or by close()). Nothing is rolled back on failure:
-    // commitBatch() keeps every write posted before the failure.
+    // commitBatch() (or by close()). A failed post rolls nothing back:
+    // commitBatch() keeps every write posted before the failure. beginBatch()
+    // takes the file's write lock at once, so a lock held by another program
+    // fails it (after the busy time-out) rather than a later post. A commit
+    // that cannot be made (lock not granted in time, disk full) undoes the
+    // whole batch and says so: nothing is half-written. Without a batch each
+    // post and remove is its own transaction. commitBatch() without an open
+    // batch does nothing.
     void beginBatch();
     void commitBatch();
+    bool inBatch() const;
 
     struct Impl;
 
 private:
     friend class Field;
     std::unique_ptr<Impl> impl_;
-};
-
-// Executes SQL statements on a folder of table files: CREATE TABLE and
-// CREATE INDEX as the desktop tables' schema writes them.
-class SqlQuery {
-public:
-    SqlQuery();
-    ~SqlQuery();
-
-    void setDatabaseName(const std::string &folder);
-    const std::string &databaseName() const;
-    void close();
-    void clear();                      // clears the statement text
-    void add(const std::string &line); // adds one line
-    std::string text() const;          // the lines joined by line breaks
-    void execSql();                    // raises DesktopDbError with the engine's message
-
-private:
-    std::string folder_;
-    std::vector<std::string> lines_;
 };
 
 } // namespace desktopdb
