@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -175,10 +174,6 @@ void TfrmGetUsers::FormCreate()
 {
     LoadUsers();
     FUtils.MakeCheckGlyphs(CheckedImage, UncheckedImage, false, 0);
-    FCheckedPicture = std::make_unique<QLabel>();
-    FCheckedPicture->setPixmap(CheckedImage);
-    FUncheckedPicture = std::make_unique<QLabel>();
-    FUncheckedPicture->setPixmap(UncheckedImage);
     FGlyphWidth = CheckedImage.width();
     FGlyphHeight = CheckedImage.height();
     SetupGrid();
@@ -423,7 +418,7 @@ void TfrmGetUsers::grdUsersDrawCell(QPainter &canvas, int col, int row, const QR
             top = T + 1;
         const int left = L + 1 + (R - L) / 2 - FGlyphWidth / 2;
         FUtils.DrawTransparent(canvas, cellRect(left, top, left + FGlyphWidth, top + FGlyphHeight), background,
-                               entry->Selected ? FCheckedPicture.get() : FUncheckedPicture.get(), rect);
+                               entry->Selected ? CheckedImage : UncheckedImage, rect);
     } else {
         canvas.save();
         canvas.setClipRect(rect);

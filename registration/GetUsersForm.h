@@ -5,10 +5,7 @@
 #include <QDialog>
 #include <QPixmap>
 
-#include <memory>
-
 class QKeyEvent;
-class QLabel;
 class QMouseEvent;
 class QPainter;
 class QPlainTextEdit;
@@ -75,9 +72,6 @@ private:
 
     TclsUtils &FUtils;
     TSortedNameList<TUserInfo> FUsers;
-    // The two pictures as image controls, the form DrawTransparent draws from.
-    std::unique_ptr<QLabel> FCheckedPicture;
-    std::unique_ptr<QLabel> FUncheckedPicture;
     int FGlyphWidth = 0;
     int FGlyphHeight = 0;
 };
