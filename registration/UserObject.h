@@ -25,8 +25,7 @@ int CompareUserNames(const std::string &a, const std::string &b);
 // A list of named objects, kept sorted by name without regard to case, with
 // duplicates allowed (a new item goes after those whose name equals its
 // own). The list owns its objects.
-template <class T>
-class TSortedNameList {
+template <class T> class TSortedNameList {
 public:
     std::size_t Count() const { return items_.size(); }
     const std::string &Name(std::size_t index) const { return items_.at(index).first; }

@@ -11,8 +11,7 @@ namespace palmcontrols {
 namespace {
 constexpr const char *tag = "GVNOTIFY";
 
-template <class Int>
-bool parseNumber(const std::string &text, Int &value)
+template <class Int> bool parseNumber(const std::string &text, Int &value)
 {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && ec == std::errc() && end == text.data() + text.size();

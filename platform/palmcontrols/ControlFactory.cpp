@@ -15,8 +15,7 @@ namespace palmcontrols {
 
 namespace {
 
-template <class T>
-std::unique_ptr<TPalmControl> make(const hotsync::HostRoot &root)
+template <class T> std::unique_ptr<TPalmControl> make(const hotsync::HostRoot &root)
 {
     return std::make_unique<T>(root);
 }

@@ -191,7 +191,7 @@ TEST_F(UserPicker, WithoutUsersTheGridIsReadOnly)
 TEST_F(UserPicker, PicturesSitOnTheRowColourAndTheHeaderIsRaised)
 {
     auto form = showPicker({"Alice", "bob", "Carol"});
-    click(*form, 3, 0);          // marks Carol and makes her row current
+    click(*form, 3, 0); // marks Carol and makes her row current
     grid(*form)->setCurrentCell(0, 1);
     grid(*form)->clearFocus();
     QApplication::processEvents();

@@ -218,7 +218,8 @@ TEST_F(RegistrationFlow, AFileThatCannotBeQueuedIsReportedNotPassedOver)
             return Username() == "bob" ? palmcontrols::userdata::queueFailed : TUserData::QueueInstall(fileName);
         }
     };
-    setControlMaker(TUserData::classId, [](const hotsync::HostRoot &root) { return std::make_unique<FullQueue>(root); });
+    setControlMaker(TUserData::classId,
+                    [](const hotsync::HostRoot &root) { return std::make_unique<FullQueue>(root); });
     whenModal([](QWidget *dialog) {
         auto *grid = dialog->findChild<QTableWidget *>("grdUsers");
         for (int row : {0, 1})

@@ -34,28 +34,3 @@ TEST(UserList, SortsByNameWithoutRegardToCaseAndKeepsDuplicatesInArrivalOrder)
     ClearUserList(list);
     EXPECT_EQ(list.Count(), 0u);
 }
-
-TEST(UserList, NameComparisonFoldsOnlyLetterCase)
-{
-    struct Case {
-        const char *a, *b;
-        int sign;
-    } cases[] = {
-        {"Alice", "alice", 0}, {"alice", "Bob", -1}, {"Zed", "adam", 1},
-        {"", "a", -1},         {"ab", "a", 1},       {"a_b", "a[b", 1}, // "_" sorts after "[" in bytes
-    };
-    for (const auto &c : cases) {
-        const int r = CompareUserNames(c.a, c.b);
-        EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
-    }
-}
-
-TEST(UserList, CopyUserCopiesEveryField)
-{
-    TUserObject source{7, "Carol", "/home/carol/palm"};
-    TUserObject target{1, "x", "y"};
-    CopyUser(target, source);
-    EXPECT_EQ(target.UserId, 7);
-    EXPECT_EQ(target.UserName, "Carol");
-    EXPECT_EQ(target.UserDirectory, "/home/carol/palm");
-}

@@ -75,9 +75,8 @@ TEST_F(PalmControls, AReplacedMakerIsUsedUntilRestored)
         using TConduitManager::TConduitManager;
         std::int32_t InstallConduit(std::int32_t, bool) override { return -1001; }
     };
-    auto previous = setControlMaker(TConduitManager::classId, [](const hotsync::HostRoot &root) {
-        return std::make_unique<FailingManager>(root);
-    });
+    auto previous = setControlMaker(
+        TConduitManager::classId, [](const hotsync::HostRoot &root) { return std::make_unique<FailingManager>(root); });
     EXPECT_FALSE(previous);
     EXPECT_EQ(createControl<TConduitManager>()->InstallConduit(klxc, true), -1001);
     setControlMaker(TConduitManager::classId, {});

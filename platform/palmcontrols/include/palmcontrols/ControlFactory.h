@@ -16,8 +16,7 @@ namespace palmcontrols {
 // (REGDB_E_CLASSNOTREG) or no host root can be found or created.
 std::unique_ptr<TPalmControl> createControl(const com::CLSID &classId);
 
-template <class T>
-std::unique_ptr<T> createControl()
+template <class T> std::unique_ptr<T> createControl()
 {
     std::unique_ptr<TPalmControl> control = createControl(T::classId);
     auto *typed = dynamic_cast<T *>(control.get());

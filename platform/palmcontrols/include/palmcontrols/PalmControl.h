@@ -10,10 +10,10 @@ namespace palmcontrols {
 // Result codes of the conduit manager and conduit data controls. Zero or
 // more is success.
 namespace condmgr {
-inline constexpr std::int32_t noConduit = -1003;          // the creator has no registration
-inline constexpr std::int32_t creatorInUse = -1005;       // the creator is registered already
-inline constexpr std::int32_t storeAccess = -1006;        // the host's store could not be read or written
-inline constexpr std::int32_t invalidCreatorId = -1012;   // not a creator number of four printable characters
+inline constexpr std::int32_t noConduit = -1003;        // the creator has no registration
+inline constexpr std::int32_t creatorInUse = -1005;     // the creator is registered already
+inline constexpr std::int32_t storeAccess = -1006;      // the host's store could not be read or written
+inline constexpr std::int32_t invalidCreatorId = -1012; // not a creator number of four printable characters
 } // namespace condmgr
 
 // Result codes of the user data control.
