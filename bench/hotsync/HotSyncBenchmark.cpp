@@ -5,6 +5,7 @@
 // handheld files and inserts the same number of rows into SQLite in one
 // transaction. Every run happens in a child process, so that wall time and
 // peak memory are those of that run alone.
+#include "DesktopSchema.h"
 #include "KLXClientNotify.h"
 #include "SampleData.h"
 #include "ToDoMainObject.h"
@@ -199,50 +200,83 @@ void report(benchmark::State &state, const Scenario &sc, double seconds, long pe
 }
 
 // The floor: load and rewrite the four handheld files, and insert as many
-// rows as there are records into SQLite tables of the same schema in one
-// transaction.
+// rows as each database has records into its desktop table (created from
+// the same statements, so with the same columns and indexes), each table in
+// one transaction.
 double floorWork(const Scenario &sc, const fs::path &work)
 {
     copySides(sc.root / "fresh", work);
     Sides s = sidesIn(work);
     return timed([&] {
-        int rows = 0;
-        for (const char *name : Databases) {
-            auto file = s.handheld / (std::string(name) + ".pdb");
-            auto db = palmsync::PalmDatabase::load(file);
-            rows += static_cast<int>(db.records.size());
-            db.touch(std::time(nullptr));
-            db.save(file);
+        for (std::size_t t = 0; t < std::size(Databases); ++t) {
+            auto file = s.handheld / (std::string(Databases[t]) + ".pdb");
+            auto pdb = palmsync::PalmDatabase::load(file);
+            const int rows = static_cast<int>(pdb.records.size());
+            pdb.touch(std::time(nullptr));
+            pdb.save(file);
+
+            desktopdb::SqlQuery query;
+            query.setDatabaseName(s.desktop.string());
+            const TableSchema *schema = schemaForHandheldDatabase(Databases[t]);
+            for (const Statement *statement = &schema->createTable; statement;) {
+                query.clear();
+                for (const auto &line : *statement)
+                    query.add(line);
+                query.execSql();
+                statement = nullptr;
+            }
+            for (const auto &index : schema->createIndexes) {
+                query.clear();
+                for (const auto &line : index)
+                    query.add(line);
+                query.execSql();
+            }
+            query.close();
+
+            sqlite3 *db = nullptr;
+            sqlite3_open((s.desktop / (schema->tableName + ".db")).c_str(), &db);
+            // Every column but the key, with a value of its type.
+            std::vector<std::string> columns, types;
+            sqlite3_stmt *info = nullptr;
+            sqlite3_prepare_v2(db, ("PRAGMA table_info(" + schema->tableName + ")").c_str(), -1, &info, nullptr);
+            while (sqlite3_step(info) == SQLITE_ROW) {
+                std::string name = reinterpret_cast<const char *>(sqlite3_column_text(info, 1));
+                if (name != "InternalID") {
+                    columns.push_back(name);
+                    types.push_back(reinterpret_cast<const char *>(sqlite3_column_text(info, 2)));
+                }
+            }
+            sqlite3_finalize(info);
+            std::string sql = "INSERT INTO " + schema->tableName + " (";
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                sql += (c ? ", " : "") + columns[c];
+            sql += ") VALUES (";
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                sql += c ? ", ?" : "?";
+            sql += ")";
+            sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+            sqlite3_stmt *insert = nullptr;
+            sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr);
+            for (int i = 0; i < rows; ++i) {
+                for (std::size_t c = 0; c < columns.size(); ++c) {
+                    const std::string &type = types[c];
+                    const int p = static_cast<int>(c) + 1;
+                    if (type.rfind("VARCHAR", 0) == 0)
+                        sqlite3_bind_text(insert, p, c == 4 ? User.c_str() : "Fill-up", -1, SQLITE_STATIC);
+                    else if (type == "DATE")
+                        sqlite3_bind_text(insert, p, "2003-04-05", -1, SQLITE_STATIC);
+                    else if (type.find("MONEY") != std::string::npos || type == "FLOAT")
+                        sqlite3_bind_double(insert, p, 25.5);
+                    else
+                        sqlite3_bind_int(insert, p, i + 1);
+                }
+                sqlite3_step(insert);
+                sqlite3_reset(insert);
+            }
+            sqlite3_finalize(insert);
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
         }
-        sqlite3 *db = nullptr;
-        sqlite3_open((s.desktop / "FLOOR.db").c_str(), &db);
-        sqlite3_exec(db,
-                     "CREATE TABLE FLOOR (InternalID INTEGER PRIMARY KEY, DBID INTEGER, Modified BOOLEAN, "
-                     "Synced BOOLEAN, Deleted BOOLEAN, UserName VARCHAR(20), VehicleId INTEGER, Mileage INTEGER, "
-                     "Type VARCHAR(2), TranDate DATE, TotalCost REAL, Qty REAL, VendorId INTEGER, FuelGradeId "
-                     "INTEGER, MiscBits INTEGER, Notes VARCHAR(100), Filler VARCHAR(100));"
-                     "CREATE INDEX DBID ON FLOOR (DBID);",
-                     nullptr, nullptr, nullptr);
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt *insert = nullptr;
-        sqlite3_prepare_v2(db,
-                           "INSERT INTO FLOOR (DBID, Modified, Synced, Deleted, UserName, VehicleId, Mileage, Type, "
-                           "TranDate, TotalCost, Qty, VendorId, FuelGradeId, MiscBits, Notes) "
-                           "VALUES (?, 0, 1, 0, ?, ?, ?, 'FU', '2003-04-05', 25.5, 10.123, ?, 1, 0, ?)",
-                           -1, &insert, nullptr);
-        for (int i = 0; i < rows; ++i) {
-            sqlite3_bind_int(insert, 1, i + 1);
-            sqlite3_bind_text(insert, 2, User.c_str(), -1, SQLITE_STATIC);
-            sqlite3_bind_int(insert, 3, i % 1000);
-            sqlite3_bind_int(insert, 4, 20000 + i);
-            sqlite3_bind_int(insert, 5, i % 1000);
-            sqlite3_bind_text(insert, 6, "Fill-up", -1, SQLITE_STATIC);
-            sqlite3_step(insert);
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
     });
 }
 
