@@ -25,9 +25,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#ifdef GV_UTILS_HAVE_DESKTOPDB
 #include "desktopdb/Table.h"
-#endif
 
 namespace {
 
@@ -421,12 +419,17 @@ void TclsUtils::SetEditFocusColors(QWidget *, bool)
     // the focus; standard controls keep theirs.
 }
 
-#ifdef GV_UTILS_HAVE_DESKTOPDB
+// The database numbers auto-increment fields itself; a copy leaves the
+// target's own number in place.
 void TclsUtils::CopyFields(desktopdb::Table &source, desktopdb::Table &target)
 {
-    for (desktopdb::Field *field : source.fields())
-        if (field->def().kind == desktopdb::FieldKind::Data)
-            target.fieldByName(field->name()).assign(*field);
+    for (desktopdb::Field *field : source.fields()) {
+        if (field->def().kind != desktopdb::FieldKind::Data)
+            continue;
+        desktopdb::Field &into = target.fieldByName(field->name());
+        if (into.dataType() != desktopdb::FieldType::AutoInc)
+            into.assign(*field);
+    }
 }
 
 void TclsUtils::CopyMatchingFields(desktopdb::Table &source, desktopdb::Table &target)
@@ -439,23 +442,13 @@ void TclsUtils::CopyMatchingFields(desktopdb::Table &source, desktopdb::Table &t
         for (std::size_t i = 0; i < defs.size(); ++i) {
             if (defs[i].name != field->name())
                 continue;
-            if (i < targetFields.size() && targetFields[i]->dataType() == field->dataType())
+            if (i < targetFields.size() && targetFields[i]->dataType() == field->dataType() &&
+                field->dataType() != desktopdb::FieldType::AutoInc)
                 targetFields[i]->assign(*field);
             break;
         }
     }
 }
-#else
-void TclsUtils::CopyFields(desktopdb::Table &, desktopdb::Table &)
-{
-    throw std::logic_error("CopyFields: this build has no table engine");
-}
-
-void TclsUtils::CopyMatchingFields(desktopdb::Table &, desktopdb::Table &)
-{
-    throw std::logic_error("CopyMatchingFields: this build has no table engine");
-}
-#endif
 
 bool TclsUtils::IsRecordInEdit(const QString &, QWidget *, int, const std::string &, const std::string &)
 {
