@@ -23,8 +23,8 @@
 #include <QTextEdit>
 
 #include <algorithm>
-#include <stdexcept>
 
+#include "dbcontrols/TDataSource.h"
 #include "desktopdb/Table.h"
 
 namespace {
@@ -450,7 +450,25 @@ void TclsUtils::CopyMatchingFields(desktopdb::Table &source, desktopdb::Table &t
     }
 }
 
-bool TclsUtils::IsRecordInEdit(const QString &, QWidget *, int, const std::string &, const std::string &)
+bool TclsUtils::IsRecordInEdit(const QString &formName, QWidget *skipForm, int keyValue, const std::string &keyField,
+                               const std::string &tableName)
 {
-    throw std::logic_error("IsRecordInEdit: forms with data sources are not available in this build");
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()) == nullptr)
+        return false;
+    const QString table = QString::fromStdString(tableName);
+    for (QWidget *form : QApplication::topLevelWidgets()) {
+        if (form == skipForm || form->objectName() != formName)
+            continue;
+        for (const auto *source : form->findChildren<dbcontrols::TDataSource *>()) {
+            desktopdb::Table *dataSet = source->GetDataSet();
+            // Table names compare as file names on the original system did: without case.
+            if (dataSet == nullptr || !dataSet->active() ||
+                QString::fromStdString(dataSet->tableName()).compare(table, Qt::CaseInsensitive) != 0)
+                continue;
+            const desktopdb::Field *key = dataSet->findField(keyField);
+            if (key != nullptr && dataSet->state() == desktopdb::DataSetState::Edit && key->asInteger() == keyValue)
+                return true;
+        }
+    }
+    return false;
 }

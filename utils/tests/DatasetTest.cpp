@@ -2,8 +2,11 @@
 
 #include "TempDir.h"
 
+#include "dbcontrols/TDataSource.h"
 #include "desktopdb/DesktopDbError.h"
 #include "desktopdb/Table.h"
+
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +94,44 @@ TEST_F(Datasets, CopyMatchingFieldsSkipsMissingFieldsAndOtherTypes)
     narrow.append();
     EXPECT_NO_THROW(utils.CopyMatchingFields(source, narrow));
     EXPECT_EQ(narrow.fieldByName("Name").asString(), "Synthetic 5W-30");
+}
+
+TEST_F(Datasets, IsRecordInEditLooksAtOtherFormsEditingThatRow)
+{
+    target.cancel();
+    source.first();
+    const int id = source.fieldByName("InternalID").asInteger();
+
+    QWidget form;
+    form.setObjectName("frmOilGrade");
+    auto *dataSource = new dbcontrols::TDataSource(&form);
+    dataSource->SetDataSet(&source);
+    QWidget self;
+    self.setObjectName("frmOilGrade");
+
+    EXPECT_FALSE(utils.IsRecordInEdit("frmOilGrade", &self, id, "InternalID", "SOURCE"));
+    source.edit();
+    const struct {
+        const char *name;
+        QString formName;
+        QWidget *skip;
+        int key;
+        std::string field, table;
+        bool inEdit;
+    } cases[] = {
+        {"that row in edit", "frmOilGrade", &self, id, "InternalID", "SOURCE", true},
+        {"table name in other case", "frmOilGrade", &self, id, "InternalID", "source", true},
+        {"the asking form itself", "frmOilGrade", &form, id, "InternalID", "SOURCE", false},
+        {"another form name", "frmVehicle", &self, id, "InternalID", "SOURCE", false},
+        {"another row", "frmOilGrade", &self, id + 1, "InternalID", "SOURCE", false},
+        {"no such field", "frmOilGrade", &self, id, "VehicleId", "SOURCE", false},
+        {"another table", "frmOilGrade", &self, id, "InternalID", "TARGET", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(utils.IsRecordInEdit(c.formName, c.skip, c.key, c.field, c.table), c.inEdit) << c.name;
+    source.cancel();
+    EXPECT_FALSE(utils.IsRecordInEdit("frmOilGrade", &self, id, "InternalID", "SOURCE"));
+    dataSource->SetDataSet(nullptr);
 }
 
 } // namespace
