@@ -359,8 +359,7 @@ void TclsUtils::MakeChildrenReadOnly(QWidget *container)
     if (container == nullptr)
         return;
     for (QWidget *child : childControls(container)) {
-        if (isPanel(child) || qobject_cast<QGroupBox *>(child) || qobject_cast<QTabWidget *>(child) ||
-            isTabPage(child))
+        if (isPanel(child) || qobject_cast<QGroupBox *>(child) || qobject_cast<QTabWidget *>(child) || isTabPage(child))
             MakeChildrenReadOnly(child);
         else if (!qobject_cast<QLabel *>(child))
             MakeReadOnly(child);

@@ -29,8 +29,8 @@ protected:
                                 "Count INTEGER,", "PRIMARY KEY (InternalID))"});
         createTable(dir.str(), {"CREATE TABLE TARGET (", "InternalID AUTOINC,", "Count VARCHAR(10),",
                                 "Name VARCHAR(20),", "Price MONEY,", "Extra INTEGER,", "PRIMARY KEY (InternalID))"});
-        createTable(dir.str(), {"CREATE TABLE NARROW (", "InternalID AUTOINC,", "Name VARCHAR(20),",
-                                "PRIMARY KEY (InternalID))"});
+        createTable(dir.str(),
+                    {"CREATE TABLE NARROW (", "InternalID AUTOINC,", "Name VARCHAR(20),", "PRIMARY KEY (InternalID))"});
         open(source, "SOURCE");
         source.append();
         source.fieldByName("Name").setAsString("Synthetic 5W-30");

@@ -60,8 +60,7 @@ TEST_F(MessageBoxes, EachBoxHasItsSoundKindAndButtons)
          B::Yes | B::No | B::Cancel},
         {"ask confirmation", [](TclsUtils &u) { u.AskYesNoCancel("t", mtConfirmation); }, 32, mtConfirmation,
          B::Yes | B::No | B::Cancel},
-        {"ask custom", [](TclsUtils &u) { u.AskYesNoCancel("t", mtCustom); }, 0, mtCustom,
-         B::Yes | B::No | B::Cancel},
+        {"ask custom", [](TclsUtils &u) { u.AskYesNoCancel("t", mtCustom); }, 0, mtCustom, B::Yes | B::No | B::Cancel},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
