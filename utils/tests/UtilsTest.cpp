@@ -111,17 +111,6 @@ TEST_F(MessageBoxes, ArrowWhileShownThenThePreviousCursor)
         QGuiApplication::restoreOverrideCursor();
 }
 
-TEST(SetCursor, ReturnsTheCursorSetBefore)
-{
-    TclsUtils utils;
-    EXPECT_EQ(utils.SetCursor(Qt::WaitCursor), Qt::ArrowCursor);
-    EXPECT_EQ(utils.SetCursor(Qt::IBeamCursor), Qt::WaitCursor);
-    EXPECT_EQ(utils.SetCursor(Qt::ArrowCursor), Qt::IBeamCursor);
-    EXPECT_EQ(utils.SetCursor(Qt::ArrowCursor), Qt::ArrowCursor);
-    while (QGuiApplication::overrideCursor() != nullptr)
-        QGuiApplication::restoreOverrideCursor();
-}
-
 // The real box, answered by clicking its button from a timer.
 TEST(RealMessageBox, IsAnsweredThroughItsButtons)
 {
