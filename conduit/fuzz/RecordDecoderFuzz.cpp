@@ -16,8 +16,12 @@ namespace {
 conduit::fuzz::RecordDecoderHarness *harness = nullptr;
 std::filesystem::path handheldFolder;
 
-void removeHandheldFolder()
+// Ends the HotSync before the process's static objects go, so that the
+// sync suite's class registrations are released, then removes the folder.
+void endHarness()
 {
+    delete harness;
+    harness = nullptr;
     std::error_code ec;
     std::filesystem::remove_all(handheldFolder, ec);
 }
@@ -32,10 +36,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         std::abort();
     }
     handheldFolder = pattern;
-    std::atexit(removeHandheldFolder);
     // Kept for the whole run: the HotSync and its open databases live as
-    // long as the process.
+    // long as the process. Registered after the harness exists, the exit
+    // handler runs before the statics the harness brought to life.
     harness = new conduit::fuzz::RecordDecoderHarness(handheldFolder);
+    std::atexit(endHarness);
     return 0;
 }
 
