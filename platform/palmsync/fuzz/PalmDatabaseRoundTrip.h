@@ -3,7 +3,9 @@
 // The check the Palm database fuzzer applies to every input, shared with
 // the regression tests that replay its findings: the bytes are refused with
 // a PalmDatabaseError, or read into a database that writes back and reads
-// again to the same content.
+// again to the same content. Every record of a record database is found by
+// its unique id, and a fresh id is one that no record has (or a refusal
+// when 24 bits are used up).
 
 #include "palmsync/PalmDatabase.h"
 
@@ -39,6 +41,18 @@ inline ParseOutcome checkPalmDatabase(std::span<const std::uint8_t> bytes)
     } catch (const PalmDatabaseError &e) {
         return {ParseResult::Fault, std::string("a database that was read cannot be written and read again: ") +
                                         e.what()};
+    }
+    for (std::size_t i = 0; i < db.records.size(); ++i)
+        if (db.indexOfRecord(db.records[i].uniqueId) != static_cast<int>(i))
+            return {ParseResult::Fault, "record " + std::to_string(i) + " is not found by its unique id"};
+    if (!db.isResourceDatabase()) {
+        try {
+            const std::uint32_t id = db.allocateUniqueId();
+            if (id == 0 || id > PalmDatabase::kMaxUniqueId || db.indexOfRecord(id) >= 0)
+                return {ParseResult::Fault, "the fresh unique id " + std::to_string(id) + " is not free"};
+        } catch (const PalmDatabaseError &) {
+            // Every 24-bit id up to the highest one in use is taken.
+        }
     }
     return {ParseResult::Read, std::string()};
 }
