@@ -33,8 +33,8 @@ const RecordClass kClasses[RecordDecoderHarness::kRecordClasses] = {
     {"MainDB-KLXC", TToDoMainObject::RecordLength, 256},
 };
 
-const char *const kClassNames[RecordDecoderHarness::kRecordClasses] = {
-    "TToDoOilGradeObject", "TToDoSupplierObject", "TToDoVehicleObject", "TToDoMainObject"};
+const char *const kClassNames[RecordDecoderHarness::kRecordClasses] = {"TToDoOilGradeObject", "TToDoSupplierObject",
+                                                                       "TToDoVehicleObject", "TToDoMainObject"};
 
 std::unique_ptr<TToDoObject> makeObject(int recordClass, const std::string &userName)
 {

@@ -39,8 +39,8 @@ inline ParseOutcome checkPalmDatabase(std::span<const std::uint8_t> bytes)
         if (again.appInfo != db.appInfo || again.sortInfo != db.sortInfo)
             return {ParseResult::Fault, "the app-info or sort-info block changed when written and read again"};
     } catch (const PalmDatabaseError &e) {
-        return {ParseResult::Fault, std::string("a database that was read cannot be written and read again: ") +
-                                        e.what()};
+        return {ParseResult::Fault,
+                std::string("a database that was read cannot be written and read again: ") + e.what()};
     }
     for (std::size_t i = 0; i < db.records.size(); ++i)
         if (db.indexOfRecord(db.records[i].uniqueId) != static_cast<int>(i))
