@@ -123,8 +123,8 @@ void TclsUtils::MakeCheckGlyphs(QPixmap &marked, QPixmap &unmarked, bool alterna
     marked = QPixmap::fromImage(sheet.copy(on.x() * w, on.y() * h, w, h));
 }
 
-void TclsUtils::DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background,
-                                const QObject *picture, const QRect &clip)
+void TclsUtils::DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background, const QObject *picture,
+                                const QRect &clip)
 {
     const auto *image = qobject_cast<const QLabel *>(picture);
     if (image == nullptr)
@@ -134,8 +134,8 @@ void TclsUtils::DrawTransparent(QPainter &canvas, const QRect &target, const QCo
         DrawTransparent(canvas, target, background, source, clip);
 }
 
-void TclsUtils::DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background,
-                                const QPixmap &picture, const QRect &clip)
+void TclsUtils::DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background, const QPixmap &picture,
+                                const QRect &clip)
 {
     if (picture.isNull() || target.isEmpty())
         return;

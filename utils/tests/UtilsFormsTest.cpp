@@ -267,24 +267,28 @@ TEST(DrawTransparent, StretchesAndReplacesTheCornerColour)
     TclsUtils utils;
     const QRect target(2, 2, 8, 8);
     const QColor green(0, 255, 0);
-    const QImage whole = drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, cornerPicture(), QRect(0, 0, 12, 12)); });
+    const QImage whole =
+        drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, cornerPicture(), QRect(0, 0, 12, 12)); });
     EXPECT_EQ(whole.pixel(3, 3), qRgb(0, 0, 255));
     EXPECT_EQ(whole.pixel(8, 3), qRgb(255, 255, 0));
     EXPECT_EQ(whole.pixel(3, 8), green.rgb());
     EXPECT_EQ(whole.pixel(1, 1), qRgb(255, 255, 255));
 
     // Clipped to the target's right half: the picture's right half shows there.
-    const QImage clipped = drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, cornerPicture(), QRect(6, 0, 6, 12)); });
+    const QImage clipped =
+        drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, cornerPicture(), QRect(6, 0, 6, 12)); });
     EXPECT_EQ(clipped.pixel(3, 3), qRgb(255, 255, 255));
     EXPECT_EQ(clipped.pixel(7, 3), qRgb(255, 255, 0));
     EXPECT_EQ(clipped.pixel(7, 8), qRgb(255, 255, 0));
 
     QLabel image;
     image.setPixmap(cornerPicture());
-    const QImage fromControl = drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, &image, QRect(0, 0, 12, 12)); });
+    const QImage fromControl =
+        drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, &image, QRect(0, 0, 12, 12)); });
     EXPECT_EQ(fromControl, whole);
     QObject other;
-    const QImage nothing = drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, &other, QRect(0, 0, 12, 12)); });
+    const QImage nothing =
+        drawn([&](QPainter &p) { utils.DrawTransparent(p, target, green, &other, QRect(0, 0, 12, 12)); });
     EXPECT_EQ(nothing.pixel(3, 3), qRgb(255, 255, 255));
 }
 

@@ -60,8 +60,7 @@ TEST_F(MessageBoxes, EachBoxHasItsSoundKindAndButtons)
          B::Yes | B::No | B::Cancel},
         {"ask confirmation", [](TclsUtils &u) { u.AskYesNoCancel("t", mtConfirmation); }, 32, mtConfirmation,
          B::Yes | B::No | B::Cancel},
-        {"ask custom", [](TclsUtils &u) { u.AskYesNoCancel("t", mtCustom); }, 0, mtCustom,
-         B::Yes | B::No | B::Cancel},
+        {"ask custom", [](TclsUtils &u) { u.AskYesNoCancel("t", mtCustom); }, 0, mtCustom, B::Yes | B::No | B::Cancel},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -108,17 +107,6 @@ TEST_F(MessageBoxes, ArrowWhileShownThenThePreviousCursor)
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_EQ(cursorWhileShown, (std::vector<Qt::CursorShape>{Qt::ArrowCursor, Qt::ArrowCursor}));
-    while (QGuiApplication::overrideCursor() != nullptr)
-        QGuiApplication::restoreOverrideCursor();
-}
-
-TEST(SetCursor, ReturnsTheCursorSetBefore)
-{
-    TclsUtils utils;
-    EXPECT_EQ(utils.SetCursor(Qt::WaitCursor), Qt::ArrowCursor);
-    EXPECT_EQ(utils.SetCursor(Qt::IBeamCursor), Qt::WaitCursor);
-    EXPECT_EQ(utils.SetCursor(Qt::ArrowCursor), Qt::IBeamCursor);
-    EXPECT_EQ(utils.SetCursor(Qt::ArrowCursor), Qt::ArrowCursor);
     while (QGuiApplication::overrideCursor() != nullptr)
         QGuiApplication::restoreOverrideCursor();
 }

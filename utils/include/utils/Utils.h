@@ -32,7 +32,13 @@ class Table;
 enum TMsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
 
 // System sounds played before a message box.
-enum TBeep : unsigned int { beepDefault = 0, beepHand = 16, beepQuestion = 32, beepExclamation = 48, beepAsterisk = 64 };
+enum TBeep : unsigned int {
+    beepDefault = 0,
+    beepHand = 16,
+    beepQuestion = 32,
+    beepExclamation = 48,
+    beepAsterisk = 64
+};
 
 // What a message box is about to show; handed to the answer hook.
 struct TMessageBoxRequest {
@@ -147,8 +153,8 @@ public:
     void setClock(TClock clock);
 
 private:
-    QMessageBox::StandardButton showBox(TMsgDlgType type, const std::string &text,
-                                        QMessageBox::StandardButtons buttons, unsigned int beep) noexcept;
+    QMessageBox::StandardButton showBox(TMsgDlgType type, const std::string &text, QMessageBox::StandardButtons buttons,
+                                        unsigned int beep) noexcept;
     QDateTime now() const;
 
     TSoundHook FSoundHook;
