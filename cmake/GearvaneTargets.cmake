@@ -69,6 +69,7 @@ function(gv_add_gtest name)
     set(T_TIMEOUT 300)
   endif()
   gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     PROPERTIES

@@ -440,7 +440,7 @@ void TKLXGVClientNotify::syncLocalFromRemote(std::int32_t type)
             readNext();
         while (!eof) {
             std::unique_ptr<TToDoObject> created = newRecordObject();
-            created->readFromRemote(Utility.get(), data, index, recordId, category, attributes);
+            readRemoteRecord(*created, data, index, recordId, category, attributes);
             created->SyncState = saNone;
             std::string key = recordKey(created->RecordId);
             TToDoObject *remote = RemoteList->add(key, std::move(created));
@@ -508,6 +508,21 @@ void TKLXGVClientNotify::copyToPalm()
             entry.second->SyncState = saAddRemote;
         applyLocalActions();
     });
+}
+
+// A record that cannot be read stops the run; the message names the
+// database and the record so the user can find it.
+void TKLXGVClientNotify::readRemoteRecord(TToDoObject &object, const ByteArray &data, std::int32_t index,
+                                          std::int32_t recordId, std::int32_t category, std::int32_t attributes)
+{
+    try {
+        object.readFromRemote(Utility.get(), data, index, recordId, category, attributes);
+    } catch (const std::exception &e) {
+        std::string name;
+        if (com::FAILED(RemoteDatabase->GetDatabaseName(&name)))
+            com::TakeErrorInfo();
+        throw SyncError(std::string(e.what()) + " (" + name + " record " + std::to_string(recordId) + ")");
+    }
 }
 
 void TKLXGVClientNotify::applyRemoteActions()
@@ -720,7 +735,7 @@ void TKLXGVClientNotify::fixReferences(const ReferenceFix &fix, const TIdPairLis
                 std::int32_t index = 0, category = 0, attributes = 0;
                 ByteArray data;
                 com::check(RemoteDatabase->ReadRecordById(&index, id, &category, &attributes, &data));
-                created->readFromRemote(Utility.get(), data, index, id, category, attributes);
+                readRemoteRecord(*created, data, index, id, category, attributes);
                 fix.setField(*created, newId);
                 created->SyncState = saUpdateRemote;
                 remote = RemoteList->add(key, std::move(created));

@@ -117,6 +117,8 @@ private:
     void postRow(TToDoObject &object);
     std::int32_t syncType();
     void commitTable();
+    void readRemoteRecord(TToDoObject &object, const ByteArray &data, std::int32_t index, std::int32_t recordId,
+                          std::int32_t category, std::int32_t attributes);
     void releaseRunObjects();
 };
 

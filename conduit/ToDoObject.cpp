@@ -1,17 +1,11 @@
 #include "ToDoObject.h"
 
 #include "com/ComError.h"
+#include "palmsync/Cp1252.h"
 
 namespace conduit {
 
-std::size_t handheldLength(const std::string &utf8)
-{
-    std::size_t n = 0;
-    for (unsigned char c : utf8)
-        if ((c & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
+std::size_t handheldLength(const std::string &utf8) { return palmsync::utf8ToCp1252(utf8).size(); }
 
 void TToDoObject::setRecordId(std::int32_t id) { RecordId = id; }
 

@@ -306,7 +306,8 @@ TEST_F(SyncModes, FailureInsideTableKeepsEarlierWorkAndNextHotSyncConverges)
                              palmRecord(43, oilGradeBytes({12, -5, "Bad", ""}))});
 
     EXPECT_EQ(runHotSync(0), std::vector<std::string>{"ERROR (Gearvane): syncStandard: syncLocalFromRemote: "
-                                                      "'12.-5' is not a valid floating point value"});
+                                                      "'12.-5' is not a valid floating point value "
+                                                      "(OilGradeDB-KLXC record 43)"});
 
     // MAIN was synced before the failure and stays so.
     auto mainRecords = records(kMainDB);
