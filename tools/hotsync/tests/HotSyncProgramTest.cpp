@@ -234,7 +234,8 @@ TEST_F(HotSyncProgramTest, SyncInstallsQueuedFilesRunsTheConduitAndLogs)
     ASSERT_EQ(r.status, 0) << describe(r);
     fs::path conduitFolder = root / "users" / (std::to_string(anna) + "-Anna") / "fake dir";
     EXPECT_THAT(lines(r.out),
-                testing::ElementsAre("HotSync started for Anna", "Installed Gearvane app.prc as Gearvane.prc",
+                testing::ElementsAre("HotSync started for Anna", "Backup 1 saved",
+                                     "Installed Gearvane app.prc as Gearvane.prc",
                                      "OK Fake type=0 user=Anna path=" + conduitFolder.string(), "HotSync completed"));
     EXPECT_TRUE(fs::is_directory(conduitFolder));
     EXPECT_EQ(palmsync::PalmDatabase::load(handheld / "Gearvane.prc").resources, prc.resources);
@@ -242,8 +243,8 @@ TEST_F(HotSyncProgramTest, SyncInstallsQueuedFilesRunsTheConduitAndLogs)
     EXPECT_THAT(handheldRecords(), testing::ElementsAre("Anna|0"));
 
     auto log = lines(gvtest::readFileText(HostRoot(root).logFile(anna)));
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_THAT(log[2], testing::MatchesRegex("[0-9-]{10} [0-9:]{8} OK Fake type=0 user=Anna path=.*"));
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_THAT(log[3], testing::MatchesRegex("[0-9-]{10} [0-9:]{8} OK Fake type=0 user=Anna path=.*"));
 }
 
 TEST_F(HotSyncProgramTest, TheTemporaryActionHoldsForOneHotSyncAndAnExplicitActionWins)
