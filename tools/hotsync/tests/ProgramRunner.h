@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace hotsynctest {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> lines(const std::string &text);
+
+// Runs the built hotsync program with `args` and extra environment
+// variables (NAME=VALUE; a NAME= entry removes the variable); its output
+// goes through files in `scratch`.
+RunResult runProgram(const std::filesystem::path &scratch, const std::vector<std::string> &args,
+                     const std::vector<std::string> &env = {});
+// Runs another built program of the bin folder.
+RunResult runBuiltProgram(const std::string &program, const std::filesystem::path &scratch,
+                          const std::vector<std::string> &args, const std::vector<std::string> &env = {});
+
+std::string describe(const RunResult &r);
+
+} // namespace hotsynctest
