@@ -221,7 +221,7 @@ void replaceByRename(const fs::path &source, const fs::path &target)
     FileGuard guard(pattern);
     copyBytes(source, out.get(), pattern);
     flushAndClose(out, pattern);
-    if (isSqliteDatabase(source))
+    if (isSqliteDatabase(source) || isSqliteDatabase(target))
         removeCompanions(target);
     if (::rename(pattern.c_str(), target.c_str()) != 0)
         systemFailure("Cannot replace " + target.string(), errno);
@@ -247,8 +247,7 @@ bool isSqliteCompanion(const fs::path &file)
     std::string name = file.filename().string();
     for (std::string suffix : companionSuffixes) {
         if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-            std::error_code ec;
-            return fs::is_regular_file(file.parent_path() / name.substr(0, name.size() - suffix.size()), ec);
+            return isSqliteDatabase(file.parent_path() / name.substr(0, name.size() - suffix.size()));
         }
     }
     return false;
@@ -281,11 +280,13 @@ void replaceDurably(const fs::path &source, const fs::path &target, std::chrono:
 
 void removeWithCompanions(const fs::path &file)
 {
+    bool database = isSqliteDatabase(file);
     std::error_code ec;
     fs::remove(file, ec);
     if (ec)
         throw HostError("Cannot remove " + file.string() + ": " + ec.message());
-    removeCompanions(file);
+    if (database)
+        removeCompanions(file);
 }
 
 void syncFolder(const fs::path &folder)

@@ -13,7 +13,7 @@ inline constexpr std::chrono::milliseconds defaultLockWait{5000};
 bool isSqliteDatabase(const std::filesystem::path &file);
 
 // Whether the file is one of SQLite's companions of a database beside it
-// ("X-journal", "X-wal" or "X-shm" next to an existing "X").
+// ("X-journal", "X-wal" or "X-shm" next to a SQLite database "X").
 bool isSqliteCompanion(const std::filesystem::path &file);
 
 // Copies `from` to the new file `to` and flushes it to disk. A SQLite
@@ -39,7 +39,7 @@ void copyDurably(const std::filesystem::path &from, const std::filesystem::path 
 void replaceDurably(const std::filesystem::path &source, const std::filesystem::path &target,
                     std::chrono::milliseconds lockWait = defaultLockWait);
 
-// Removes a file together with SQLite's journal files beside it.
+// Removes a file; when it is a SQLite database, its journal files too.
 void removeWithCompanions(const std::filesystem::path &file);
 
 // Flushes a folder's entries (created, renamed or removed files) to disk.
