@@ -112,15 +112,6 @@ TEST_F(BackupStoreTest, FoldersLeftByACrashAreNeitherListedNorRestoredAndTheNext
     EXPECT_EQ(store.find(std::nullopt).conduits.at(0).files, (std::vector<BackupFile>{{"settings.ini", 1}}));
 }
 
-TEST_F(BackupStoreTest, PruningKeepsTheNewestFive)
-{
-    for (int i = 0; i < 7; ++i)
-        store.create(scope, when, "HotSync");
-    EXPECT_THAT(store.prune(), ElementsAre(1, 2));
-    EXPECT_THAT(numbers(store.list()), ElementsAre(3, 4, 5, 6, 7));
-    EXPECT_TRUE(store.prune().empty());
-}
-
 TEST_F(BackupStoreTest, ARestoredTableIsSeenByAProgramThatKeepsItOpen)
 {
     Connection app(desktop / "MAIN.db");
