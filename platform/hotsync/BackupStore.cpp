@@ -8,8 +8,8 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <set>
 
@@ -459,8 +459,7 @@ void BackupStore::verify(const Backup &backup) const
     }
 }
 
-RestoreReport BackupStore::restore(std::optional<std::int32_t> number, const BackupScope &scope,
-                                   Clock::time_point when)
+RestoreReport BackupStore::restore(std::optional<std::int32_t> number, const BackupScope &scope, Clock::time_point when)
 {
     registry::FileLock lock(folder() / ".lock");
     RestoreReport report;

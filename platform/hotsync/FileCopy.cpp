@@ -129,10 +129,7 @@ void copyFileContent(const fs::path &from, const fs::path &to)
 
 class Connection {
 public:
-    Connection(const fs::path &file, int flags)
-    {
-        rc_ = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
-    }
+    Connection(const fs::path &file, int flags) { rc_ = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr); }
     ~Connection() { sqlite3_close_v2(db_); }
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
@@ -151,8 +148,7 @@ enum class BackupOutcome { Done, NotADatabase };
 std::string lockedText(int rc, const fs::path &file, std::chrono::milliseconds lockWait)
 {
     if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-        return file.string() + " stayed locked by another program for " + std::to_string(lockWait.count()) +
-               " ms";
+        return file.string() + " stayed locked by another program for " + std::to_string(lockWait.count()) + " ms";
     return file.string() + ": " + sqlite3_errstr(rc);
 }
 

@@ -118,8 +118,7 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
 // Copies the handheld databases and the conduit folders before anything
 // changes them; without that copy the HotSync does not go on.
 bool backUp(const HostRoot &root, const User &user, const fs::path &handheld,
-            const std::vector<ConduitRegistration> &conduits, std::chrono::system_clock::time_point when,
-            RunLog &log)
+            const std::vector<ConduitRegistration> &conduits, std::chrono::system_clock::time_point when, RunLog &log)
 {
     BackupStore backups(root, user.id);
     try {

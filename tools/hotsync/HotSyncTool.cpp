@@ -18,8 +18,8 @@
 
 #include <charconv>
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <ostream>
 
 namespace hotsynctool {

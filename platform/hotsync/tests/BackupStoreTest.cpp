@@ -79,8 +79,7 @@ TEST_F(BackupStoreTest, ABackupThatCannotReadATableLeavesNothingThatLooksLikeABa
 {
     gvtest::writeFileText(handheld / "MainDB-KLXC.pdb", "records");
     Connection writer(desktop / "MAIN.db");
-    ASSERT_EQ(writer.exec("CREATE TABLE MAIN (Notes TEXT); BEGIN EXCLUSIVE; INSERT INTO MAIN VALUES ('x')"),
-              SQLITE_OK);
+    ASSERT_EQ(writer.exec("CREATE TABLE MAIN (Notes TEXT); BEGIN EXCLUSIVE; INSERT INTO MAIN VALUES ('x')"), SQLITE_OK);
 
     try {
         store.create(scope, when, "HotSync");

@@ -47,10 +47,7 @@ protected:
         return runProgram(scratch, args, env);
     }
 
-    RunResult sync()
-    {
-        return hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
-    }
+    RunResult sync() { return hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()}); }
 
     fs::path backupFolder(int number)
     {
@@ -148,8 +145,7 @@ TEST_F(BackupProgramTest, ABackupThatCannotBeMadeStopsTheHotSyncBeforeAnyChange)
     EXPECT_EQ(gvtest::readFileBytes(handheld / "FakeDB-TEST.pdb"), before);
     EXPECT_FALSE(fs::exists(handheld / "Gearvane.prc"));
     EXPECT_THAT(InstallQueue(HostRoot(root)).list(userId), ElementsAre(dir / "Gearvane.prc"));
-    EXPECT_EQ(ActionStore(HostRoot(root)).get(userId, CreatorId::fromText("TEST")),
-              (ConduitActions{std::nullopt, 3}))
+    EXPECT_EQ(ActionStore(HostRoot(root)).get(userId, CreatorId::fromText("TEST")), (ConduitActions{std::nullopt, 3}))
         << "the action for the next HotSync is still waiting";
     EXPECT_THAT(gvtest::readFileText(HostRoot(root).logFile(userId)), HasSubstr("ERROR (Backup): "));
 }
@@ -265,8 +261,8 @@ TEST_F(BackupProgramTest, ATableFileInTheMiddleOfACommitIsCopiedAsOfItsLastCommi
     ASSERT_EQ(r.status, 0) << describe(r);
 
     sqlite3 *copy = nullptr;
-    ASSERT_EQ(sqlite3_open_v2((backupFolder(1) / "conduits" / "TEST" / "MAIN.db").c_str(), &copy,
-                              SQLITE_OPEN_READONLY, nullptr),
+    ASSERT_EQ(sqlite3_open_v2((backupFolder(1) / "conduits" / "TEST" / "MAIN.db").c_str(), &copy, SQLITE_OPEN_READONLY,
+                              nullptr),
               SQLITE_OK);
     EXPECT_EQ(queryText(copy, "PRAGMA integrity_check"), "ok");
     EXPECT_EQ(queryInt(copy, "SELECT count(*) FROM MAIN WHERE Notes LIKE 'committed %'"), 2000);

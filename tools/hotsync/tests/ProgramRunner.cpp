@@ -74,8 +74,7 @@ RunResult runBuiltProgram(const std::string &program, const fs::path &scratch, c
     return r;
 }
 
-RunResult runProgram(const fs::path &scratch, const std::vector<std::string> &args,
-                     const std::vector<std::string> &env)
+RunResult runProgram(const fs::path &scratch, const std::vector<std::string> &args, const std::vector<std::string> &env)
 {
     return runBuiltProgram("hotsync", scratch, args, env);
 }
