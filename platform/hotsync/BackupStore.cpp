@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -288,17 +289,23 @@ Backup BackupStore::createLocked(const BackupScope &scope, Clock::time_point whe
 {
     const fs::path base = folder();
     createFolder(base);
-    std::int32_t number = 1;
+    std::int32_t highest = 0;
+    std::vector<fs::path> leftovers; // of a crash
     std::error_code ec;
     for (const auto &entry : fs::directory_iterator(base, ec)) {
         std::string name = entry.path().filename().string();
         if (startsWith(name, partialPrefix) || startsWith(name, removingPrefix))
-            removeTree(entry.path()); // left by a crash
+            leftovers.push_back(entry.path());
         else if (auto n = backupNumber(name))
-            number = std::max(number, *n + 1);
+            highest = std::max(highest, *n);
     }
     if (ec)
         throw HostError("Cannot read the folder " + base.string() + ": " + ec.message());
+    if (highest == INT32_MAX)
+        throw HostError("The backup numbers in " + base.string() + " are used up");
+    const std::int32_t number = highest + 1;
+    for (const auto &folder : leftovers)
+        removeTree(folder);
 
     std::string pattern = (base / (std::string(partialPrefix) + "XXXXXX")).string();
     if (!::mkdtemp(pattern.data()))
