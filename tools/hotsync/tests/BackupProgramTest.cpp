@@ -1,4 +1,5 @@
 #include "hotsync/ActionStore.h"
+#include "hotsync/BackupStore.h"
 #include "hotsync/InstallQueue.h"
 #include "palmsync/HandheldFolder.h"
 #include "palmsync/PalmDatabase.h"
@@ -268,6 +269,34 @@ TEST_F(BackupProgramTest, ATableFileInTheMiddleOfACommitIsCopiedAsOfItsLastCommi
     EXPECT_EQ(queryInt(copy, "SELECT count(*) FROM MAIN WHERE Notes LIKE 'committed %'"), 2000);
     sqlite3_close(copy);
     EXPECT_THAT(folderNames(backupFolder(1) / "conduits" / "TEST"), ElementsAre("MAIN.db"));
+}
+
+TEST_F(BackupProgramTest, AHotSyncKilledWhileCopyingLeavesNoBackupThatLooksComplete)
+{
+    std::vector<unsigned char> photo(256 * 1024);
+    for (std::size_t i = 0; i < photo.size(); ++i)
+        photo[i] = static_cast<unsigned char>(i * 7);
+    for (int i = 0; i < 20; ++i)
+        gvtest::writeFileBytes(conduitFolder / ("photo" + std::to_string(i) + ".jpg"), photo);
+
+    BackupStore store(HostRoot(root), userId);
+    for (int i = 0; i < 15; ++i) {
+        runAndKill({"--root", root.string(), "sync", "--user", "Anna", "--handheld", handheld.string()},
+                   std::chrono::milliseconds(3 * i));
+        for (const auto &backup : store.list()) {
+            ASSERT_EQ(backup.conduits.size(), 1u);
+            ASSERT_EQ(backup.conduits[0].files.size(), 20u) << "backup " << backup.number;
+            for (const auto &file : backup.conduits[0].files)
+                ASSERT_EQ(gvtest::readFileBytes(backup.folder / "conduits" / "TEST" / file.path), photo)
+                    << "backup " << backup.number << ", " << file.path;
+            ASSERT_EQ(backup.handheld.size(), 1u);
+        }
+    }
+    auto r = sync();
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(folderNames(store.folder()), testing::Each(testing::Not(testing::StartsWith(".partial"))));
+    r = hotsync({"restore", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 0) << describe(r);
 }
 
 struct RestoreUsageCase {

@@ -4,10 +4,12 @@
 #include "TestPaths.h"
 
 #include <algorithm>
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 
 extern char **environ;
 
@@ -77,6 +79,29 @@ RunResult runBuiltProgram(const std::string &program, const fs::path &scratch, c
 RunResult runProgram(const fs::path &scratch, const std::vector<std::string> &args, const std::vector<std::string> &env)
 {
     return runBuiltProgram("hotsync", scratch, args, env);
+}
+
+void runAndKill(const std::vector<std::string> &args, std::chrono::microseconds after)
+{
+    std::vector<std::string> argStore{(gvtest::binaryDir() / "hotsync").string()};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (auto &a : argStore)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return;
+    std::this_thread::sleep_for(after);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
 }
 
 std::string describe(const RunResult &r)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +23,10 @@ RunResult runProgram(const std::filesystem::path &scratch, const std::vector<std
 // Runs another built program of the bin folder.
 RunResult runBuiltProgram(const std::string &program, const std::filesystem::path &scratch,
                           const std::vector<std::string> &args, const std::vector<std::string> &env = {});
+
+// Starts the hotsync program, kills it with SIGKILL after `after` (or lets
+// it end, when it ends sooner) and waits for it.
+void runAndKill(const std::vector<std::string> &args, std::chrono::microseconds after);
 
 std::string describe(const RunResult &r);
 
