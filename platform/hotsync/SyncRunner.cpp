@@ -2,6 +2,7 @@
 
 #include "com/ComError.h"
 #include "hotsync/ActionStore.h"
+#include "hotsync/BackupStore.h"
 #include "hotsync/ComConduit.h"
 #include "hotsync/ConduitStore.h"
 #include "hotsync/HostError.h"
@@ -114,6 +115,28 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
         log.add("WARNING (" + label + "): " + module->libraryPath() + " still has live objects and stays loaded");
 }
 
+// Copies the handheld databases and the conduit folders before anything
+// changes them; without that copy the HotSync does not go on.
+bool backUp(const HostRoot &root, const User &user, const fs::path &handheld,
+            const std::vector<ConduitRegistration> &conduits, std::chrono::system_clock::time_point when, RunLog &log)
+{
+    BackupStore backups(root, user.id);
+    try {
+        Backup backup = backups.create(BackupScope::of(user, handheld, conduits), when, "HotSync");
+        log.add("Backup " + std::to_string(backup.number) + " saved");
+    } catch (const std::exception &e) {
+        log.error("Backup", std::string("Cannot back up the handheld and the desktop data: ") + e.what());
+        log.add("HotSync stopped before any change");
+        return false;
+    }
+    try {
+        backups.prune();
+    } catch (const std::exception &e) {
+        log.add("WARNING (Backup): " + std::string(e.what()));
+    }
+    return true;
+}
+
 } // namespace
 
 SyncRunner::SyncRunner(HostRoot root, Clock clock) : root_(std::move(root)), clock_(std::move(clock)) {}
@@ -126,18 +149,21 @@ SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(
 
     RunLog log(onLine);
     log.add("HotSync started for " + user.name);
-    installQueuedFiles(root_, user, options.handheldFolder, log);
+    auto conduits = ConduitStore(root_).list();
+    if (backUp(root_, user, options.handheldFolder, conduits, clock_(), log)) {
+        installQueuedFiles(root_, user, options.handheldFolder, log);
 
-    ActionStore actions(root_);
-    for (const auto &conduit : ConduitStore(root_).list()) {
-        std::int32_t syncType = syncaction::synchronize;
-        if (options.action)
-            syncType = *options.action;
-        else if (auto next = actions.takeNextAction(user.id, conduit.creator))
-            syncType = *next;
-        runComConduit(root_, user, conduit, syncType, options.handheldFolder, log);
+        ActionStore actions(root_);
+        for (const auto &conduit : conduits) {
+            std::int32_t syncType = syncaction::synchronize;
+            if (options.action)
+                syncType = *options.action;
+            else if (auto next = actions.takeNextAction(user.id, conduit.creator))
+                syncType = *next;
+            runComConduit(root_, user, conduit, syncType, options.handheldFolder, log);
+        }
+        log.add(log.failed ? "HotSync completed with errors" : "HotSync completed");
     }
-    log.add(log.failed ? "HotSync completed with errors" : "HotSync completed");
 
     SyncReport report;
     report.success = !log.failed;

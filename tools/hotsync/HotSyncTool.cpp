@@ -6,6 +6,7 @@
 #include "com/ComError.h"
 #include "com/InprocServer.h"
 #include "hotsync/ActionStore.h"
+#include "hotsync/BackupStore.h"
 #include "hotsync/ComConduit.h"
 #include "hotsync/ConduitConfiguration.h"
 #include "hotsync/ConduitStore.h"
@@ -16,7 +17,9 @@
 #include "registry/HostRootPath.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <ostream>
 
 namespace hotsynctool {
@@ -40,6 +43,8 @@ constexpr const char *usageText =
     "  configure (--user NAME | --user-id ID) --creator CRID\n"
     "  sync (--user NAME | --user-id ID) --handheld DIR\n"
     "       [--action synchronize|handheld-overwrites|desktop-overwrites|nothing]\n"
+    "  backups (--user NAME | --user-id ID)\n"
+    "  restore (--user NAME | --user-id ID) [--backup N] --handheld DIR\n"
     "  dump FILE\n";
 
 // A failure of the command itself (not of its usage); exit status 1.
@@ -134,6 +139,10 @@ public:
             return configure(args);
         if (command == "sync")
             return sync(args);
+        if (command == "backups")
+            return backups(args);
+        if (command == "restore")
+            return restore(args);
         throw UsageError("unknown command \"" + command + "\"");
     }
 
@@ -281,6 +290,55 @@ private:
         SyncReport report = SyncRunner(root_).run(options, [&](const std::string &line) { out_ << line << "\n"; });
         out_.flush();
         return report.success ? 0 : 1;
+    }
+
+    int backups(const std::vector<std::string> &args)
+    {
+        CommandLine cmd(args, {"user", "user-id"});
+        expectWords(cmd, 0, "backups takes no arguments besides its options");
+        User user = selectUser(root_, cmd);
+        for (const auto &b : BackupStore(root_, user.id).list())
+            out_ << b.number << "\t" << localTime(b.created) << "\tbefore " << b.reason << "\t" << contents(b) << "\n";
+        return 0;
+    }
+
+    int restore(const std::vector<std::string> &args)
+    {
+        CommandLine cmd(args, {"user", "user-id", "backup", "handheld"});
+        expectWords(cmd, 0, "restore takes no arguments besides its options");
+        fs::path handheld = cmd.required("handheld");
+        std::optional<std::int32_t> number;
+        if (auto n = cmd.option("backup"))
+            number = parseInt(*n, "--backup");
+        User user = selectUser(root_, cmd);
+        if (!fs::is_directory(handheld))
+            throw CommandFailure("The handheld folder " + handheld.string() + " does not exist");
+        auto scope = BackupScope::of(user, handheld, ConduitStore(root_).list());
+        auto report = BackupStore(root_, user.id).restore(number, scope, std::chrono::system_clock::now());
+        out_ << "Backup " << report.before.number << " saved: the state before this restore\n"
+             << "Restored backup " << report.restored.number << " of " << localTime(report.restored.created) << ": "
+             << contents(report.restored) << "\n";
+        for (const auto &warning : report.warnings)
+            out_ << "WARNING (Backup): " << warning << "\n";
+        return 0;
+    }
+
+    static std::string localTime(std::chrono::system_clock::time_point when)
+    {
+        std::time_t t = std::chrono::system_clock::to_time_t(when);
+        std::tm local{};
+        localtime_r(&t, &local);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+        return text;
+    }
+
+    static std::string contents(const Backup &b)
+    {
+        std::string text = std::to_string(b.handheld.size()) + " handheld databases";
+        for (const auto &c : b.conduits)
+            text += ", " + c.creator.text() + " " + std::to_string(c.files.size()) + " files";
+        return text;
     }
 
     HostRoot root_;

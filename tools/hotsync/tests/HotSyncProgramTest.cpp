@@ -5,95 +5,19 @@
 #include "palmsync/PalmDatabase.h"
 #include "registry/Registry.h"
 
+#include "ProgramRunner.h"
 #include "TempDir.h"
 #include "TestPaths.h"
 
 #include <gmock/gmock.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char **environ;
-
 using namespace hotsync;
+using namespace hotsynctest;
 using testing::HasSubstr;
 using testing::Not;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::vector<std::string> lines(const std::string &text)
-{
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
-
-// Runs the hotsync program with `args` and extra environment variables
-// (NAME=VALUE; a NAME= entry removes the variable).
-RunResult runProgram(const fs::path &scratch, const std::vector<std::string> &args,
-                     const std::vector<std::string> &env = {})
-{
-    std::vector<std::string> argStore{(gvtest::binaryDir() / "hotsync").string()};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (auto &a : argStore)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> envStore;
-    for (char **e = environ; *e; ++e) {
-        std::string entry = *e;
-        std::string name = entry.substr(0, entry.find('='));
-        bool overridden =
-            std::any_of(env.begin(), env.end(), [&](const std::string &o) { return o.substr(0, o.find('=')) == name; });
-        if (!overridden)
-            envStore.push_back(entry);
-    }
-    for (const auto &o : env) {
-        if (o.back() != '=')
-            envStore.push_back(o);
-    }
-    std::vector<char *> envp;
-    for (auto &e : envStore)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    fs::path outFile = scratch / "stdout.txt";
-    fs::path errFile = scratch / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    RunResult r;
-    if (rc != 0) {
-        r.err = "cannot start " + argStore[0];
-        return r;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = gvtest::readFileText(outFile);
-    r.err = gvtest::readFileText(errFile);
-    return r;
-}
-
-std::string describe(const RunResult &r)
-{
-    return "status " + std::to_string(r.status) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
-}
 
 class HotSyncProgramTest : public testing::Test {
 protected:
@@ -234,7 +158,8 @@ TEST_F(HotSyncProgramTest, SyncInstallsQueuedFilesRunsTheConduitAndLogs)
     ASSERT_EQ(r.status, 0) << describe(r);
     fs::path conduitFolder = root / "users" / (std::to_string(anna) + "-Anna") / "fake dir";
     EXPECT_THAT(lines(r.out),
-                testing::ElementsAre("HotSync started for Anna", "Installed Gearvane app.prc as Gearvane.prc",
+                testing::ElementsAre("HotSync started for Anna", "Backup 1 saved",
+                                     "Installed Gearvane app.prc as Gearvane.prc",
                                      "OK Fake type=0 user=Anna path=" + conduitFolder.string(), "HotSync completed"));
     EXPECT_TRUE(fs::is_directory(conduitFolder));
     EXPECT_EQ(palmsync::PalmDatabase::load(handheld / "Gearvane.prc").resources, prc.resources);
@@ -242,8 +167,8 @@ TEST_F(HotSyncProgramTest, SyncInstallsQueuedFilesRunsTheConduitAndLogs)
     EXPECT_THAT(handheldRecords(), testing::ElementsAre("Anna|0"));
 
     auto log = lines(gvtest::readFileText(HostRoot(root).logFile(anna)));
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_THAT(log[2], testing::MatchesRegex("[0-9-]{10} [0-9:]{8} OK Fake type=0 user=Anna path=.*"));
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_THAT(log[3], testing::MatchesRegex("[0-9-]{10} [0-9:]{8} OK Fake type=0 user=Anna path=.*"));
 }
 
 TEST_F(HotSyncProgramTest, TheTemporaryActionHoldsForOneHotSyncAndAnExplicitActionWins)

@@ -26,10 +26,13 @@ struct SyncReport {
     bool success = true;            // no "ERROR" line and every conduit returned success
 };
 
-// One HotSync of one user: installs the user's queued files on the handheld,
-// then runs every registered conduit in priority order, each inside its own
-// HotSync session, and appends the log to the user's log file. Failures of
-// one conduit become log lines; the next conduit still runs.
+// One HotSync of one user: first keeps a backup of the handheld databases
+// and of every registered conduit's folder (see BackupStore; when it cannot
+// be made, the HotSync stops there with an error line and changes nothing),
+// then installs the user's queued files on the handheld, runs every
+// registered conduit in priority order, each inside its own HotSync
+// session, and appends the log to the user's log file. Failures of one
+// conduit become log lines; the next conduit still runs.
 class SyncRunner {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
