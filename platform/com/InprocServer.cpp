@@ -15,7 +15,10 @@ namespace {
 InprocServer::InprocServer(const std::string &path) : path_(path)
 {
     dlerror();
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The library stays mapped after dlclose: libraries it pulled in (Qt and
+    // the runtime libraries below it) keep their own state for the life of
+    // the process, and unmapping them under it is not safe.
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle_) {
         const char *err = dlerror();
         throw ComError(CO_E_DLLNOTFOUND, "Cannot load " + path + (err ? std::string(": ") + err : std::string()));
