@@ -335,12 +335,13 @@ void TKLXGVClientNotify::openDesktopDatabase(const std::string &name)
         com::check(HotsyncInfo->GetPathName(&folder));
         if (folder.empty())
             throw SyncError("HotSync gave no folder for the desktop tables of user " + UserName);
-        std::filesystem::path file = AddTrailingBackslash(folder) + schema->tableName + ".db";
-        if (!std::filesystem::exists(file))
-            createDatabase(folder, name);
         DesktopTable->close();
         DesktopTable->setDatabaseName(folder);
         DesktopTable->setTableName(schema->tableName);
+        // The engine finds "<folder>/<TABLE>.db" whatever the case of the
+        // file name, as another program may have written it.
+        if (!DesktopTable->exists())
+            createDatabase(folder, name);
         DesktopTable->open();
         // The writes of one table go into one transaction, committed when
         // the table is closed, after a failure too.
