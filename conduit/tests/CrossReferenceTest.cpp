@@ -125,6 +125,19 @@ TEST_F(CrossReferences, NewOilGradeRenumbersVehicles)
     EXPECT_EQ(textOf(*rowWithDbid("VEHICLE", 50), "Notes"), "hand");
 }
 
+TEST_F(CrossReferences, FixesRunOnlyForTablesWithNewRecords)
+{
+    addRow("OILGRADE", syncColumns(42, true, true) + Row{{"Name", "Changed"}});
+    setRecords(kOilGradeDB, {palmRecord(42, oilGradeBytes({1, 0, "Old", ""}))});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+    EXPECT_EQ(databasesOpened(), (std::vector<std::string>{kMainDB, kOilGradeDB, kSupplierDB, kVehicleDB}));
+
+    addRow("SUPPLIER", syncColumns(-1, false) + Row{{"Name", "New"}});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+    EXPECT_EQ(databasesOpened(),
+              (std::vector<std::string>{kMainDB, kOilGradeDB, kSupplierDB, kVehicleDB, kMainDB}));
+}
+
 TEST_F(CrossReferences, NewRowsWithoutIdLeaveEmptyReferencesAlone)
 {
     // 0 names no record: a new row that carried 0 is referred to by nobody.

@@ -11,6 +11,8 @@ namespace {
 using com::HRESULT;
 using namespace palmsync;
 
+std::vector<std::string> opened;
+
 class SafePurgeAdapter final : public com::ComObject<IPDRecordAdapter> {
 public:
     explicit SafePurgeAdapter(com::ComPtr<IPDRecordAdapter> inner) : inner_(std::move(inner)) {}
@@ -72,6 +74,7 @@ public:
     HRESULT OpenRecordDatabase(const std::string &name, const std::string &progId, std::int32_t mode,
                                IPDRecordAdapter **adapter) override
     {
+        opened.push_back(name);
         com::ComPtr<IPDRecordAdapter> real;
         HRESULT hr = inner_->OpenRecordDatabase(name, progId, mode, reinterpret_cast<IPDRecordAdapter **>(real.put()));
         if (com::FAILED(hr)) {
@@ -108,8 +111,11 @@ private:
 
 } // namespace
 
+std::vector<std::string> databasesOpened() { return opened; }
+
 void installSafePurge()
 {
+    opened.clear();
     com::ComPtr<com::IClassFactory> real;
     com::check(com::CoGetClassObject(IPDDatabaseQuery::clsid, com::IClassFactory::iid, real.put()));
     com::check(com::CoRevokeClassObject(IPDDatabaseQuery::clsid));

@@ -297,6 +297,43 @@ TEST_F(SyncModes, OtherAttributeBitsAreWrittenBackAsZero)
     EXPECT_EQ(names(rows("SUPPLIER")), (std::vector<std::string>{"Desk", "Desk", "DirtySecret"}));
 }
 
+struct BadRecordCase {
+    const char *name;
+    std::string database;
+    Bytes data;
+    std::uint8_t attributes;
+    const char *logLine;
+};
+
+Bytes mainWithDate(std::initializer_list<std::uint16_t> words)
+{
+    MainRecord r;
+    std::copy(words.begin(), words.end(), r.date);
+    return mainBytes(r);
+}
+
+class BadHandheldRecords : public HotSyncFixture, public ::testing::WithParamInterface<BadRecordCase> {};
+
+TEST_P(BadHandheldRecords, StopTheRunWithTheConversionMessage)
+{
+    setRecords(GetParam().database, {palmRecord(42, GetParam().data, GetParam().attributes)});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{GetParam().logLine});
+}
+
+void PrintTo(const BadRecordCase &c, std::ostream *os) { *os << c.name; }
+
+const BadRecordCase kBadRecords[] = {
+    {"AllZeroDate", kMainDB, Bytes(268, 0), 0,
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: Invalid argument to date encode"},
+    {"HourTwentyFive", kMainDB, mainWithDate({0, 0, 25, 1, 1, 2001, 2}), 0x40,
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: Invalid argument to time encode"},
+    {"NegativeCostFraction", kOilGradeDB, oilGradeBytes({12, -5, "", ""}), 0,
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: '12.-5' is not a valid floating point value"},
+    {"AllZeroDateOfDeletedRecord", kMainDB, Bytes(268, 0), 0x80, "OK Gearvane"},
+};
+INSTANTIATE_TEST_SUITE_P(Records, BadHandheldRecords, ::testing::ValuesIn(kBadRecords),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(SyncModes, FailureInsideTableKeepsEarlierWorkAndNextHotSyncConverges)
 {
     addRow("MAIN", syncColumns(0, false) + Row{{"VehicleId", std::int64_t{5}}, {"Mileage", std::int64_t{1000}},
