@@ -12,9 +12,12 @@ namespace palmsync {
 
 namespace {
 
-std::string errnoText(int err) { return std::strerror(err); }
+std::string errnoText(int err)
+{
+    return std::strerror(err);
+}
 
-[[noreturn]] void raise(const std::filesystem::path &file, const std::string &what, int err)
+[[noreturn]] void writeError(const std::filesystem::path &file, const std::string &what, int err)
 {
     throw std::runtime_error("Cannot write " + file.string() + ": " + what + " (" + errnoText(err) + ")");
 }
@@ -53,13 +56,13 @@ void syncFolder(const std::filesystem::path &folder, const std::filesystem::path
 {
     int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0)
-        raise(file, "cannot open its folder to flush it", errno);
+        writeError(file, "cannot open its folder to flush it", errno);
     int rc = ::fsync(dfd);
     int err = errno;
     ::close(dfd);
     // Some file systems cannot flush a folder; the rename has happened then.
     if (rc != 0 && err != EINVAL && err != EROFS)
-        raise(file, "cannot flush its folder", err);
+        writeError(file, "cannot flush its folder", err);
 }
 
 } // namespace
@@ -72,7 +75,7 @@ void writeFileAtomically(const std::filesystem::path &file, std::span<const std:
     std::string pattern = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
     int fd = ::mkstemp(pattern.data());
     if (fd < 0)
-        raise(file, "cannot create a temporary file", errno);
+        writeError(file, "cannot create a temporary file", errno);
     TempFile temp(fd, pattern);
 
     // Keep the permissions of the file being replaced.
@@ -88,16 +91,16 @@ void writeFileAtomically(const std::filesystem::path &file, std::span<const std:
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            raise(file, "cannot write the temporary file", errno);
+            writeError(file, "cannot write the temporary file", errno);
         }
         done += static_cast<std::size_t>(n);
     }
     if (::fsync(temp.fd()) != 0)
-        raise(file, "cannot flush the temporary file", errno);
+        writeError(file, "cannot flush the temporary file", errno);
     if (int err = temp.close())
-        raise(file, "cannot close the temporary file", err);
+        writeError(file, "cannot close the temporary file", err);
     if (::rename(temp.path().c_str(), file.c_str()) != 0)
-        raise(file, "cannot replace the file", errno);
+        writeError(file, "cannot replace the file", errno);
     temp.keep();
     syncFolder(folder, file);
 }

@@ -14,7 +14,10 @@ constexpr char32_t kHigh[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char32_t decodeByte(unsigned char c) { return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c; }
+char32_t decodeByte(unsigned char c)
+{
+    return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c;
+}
 
 int encodeCodePoint(char32_t cp)
 {

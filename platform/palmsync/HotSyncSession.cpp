@@ -107,7 +107,10 @@ HotSyncSession::~HotSyncSession()
     }
 }
 
-const SessionSettings &HotSyncSession::settings() const { return impl_->settings; }
+const SessionSettings &HotSyncSession::settings() const
+{
+    return impl_->settings;
+}
 
 void HotSyncSession::end()
 {
@@ -132,8 +135,14 @@ void HotSyncSession::end()
         throw PalmDatabaseError(failures);
 }
 
-std::vector<std::string> HotSyncSession::logLines() const { return impl_->log(); }
+std::vector<std::string> HotSyncSession::logLines() const
+{
+    return impl_->log();
+}
 
-void HotSyncSession::addLogLine(const std::string &line) { impl_->addLog(line); }
+void HotSyncSession::addLogLine(const std::string &line)
+{
+    impl_->addLog(line);
+}
 
 } // namespace palmsync

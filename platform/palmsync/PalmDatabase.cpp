@@ -3,6 +3,8 @@
 #include "palmsync/AtomicFile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -28,8 +30,7 @@ std::uint32_t get24(std::span<const std::uint8_t> b, std::size_t at)
 
 std::uint32_t get32(std::span<const std::uint8_t> b, std::size_t at)
 {
-    return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 | std::uint32_t{b[at + 2]} << 8 |
-           b[at + 3];
+    return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 | std::uint32_t{b[at + 2]} << 8 | b[at + 3];
 }
 
 void put16(std::vector<std::uint8_t> &out, std::uint16_t v)
@@ -162,8 +163,8 @@ PalmDatabase PalmDatabase::parse(std::span<const std::uint8_t> b, const std::str
             throw fault(blk.what + " starts at offset " + std::to_string(blk.offset) +
                         ", inside the header or the entry list (which end at " + std::to_string(listEnd) + ")");
         if (blk.offset > size)
-            throw fault(blk.what + " starts at offset " + std::to_string(blk.offset) +
-                        ", past the end of the file (" + std::to_string(size) + " bytes)");
+            throw fault(blk.what + " starts at offset " + std::to_string(blk.offset) + ", past the end of the file (" +
+                        std::to_string(size) + " bytes)");
         if (i > 0 && blk.offset < blocks[i - 1].offset)
             throw fault(blk.what + " starts at offset " + std::to_string(blk.offset) + ", before " +
                         blocks[i - 1].what + " at offset " + std::to_string(blocks[i - 1].offset) +
@@ -266,8 +267,7 @@ std::vector<std::uint8_t> PalmDatabase::serialize() const
                 throw PalmDatabaseError(what + "record " + std::to_string(r.uniqueId) +
                                         " has an invalid category or attribute value");
             if (r.uniqueId > kMaxUniqueId)
-                throw PalmDatabaseError(what + "unique id " + std::to_string(r.uniqueId) +
-                                        " does not fit in 24 bits");
+                throw PalmDatabaseError(what + "unique id " + std::to_string(r.uniqueId) + " does not fit in 24 bits");
             put32(out, static_cast<std::uint32_t>(offset));
             out.push_back(static_cast<std::uint8_t>(r.attributes | r.category));
             put24(out, r.uniqueId);
@@ -311,9 +311,15 @@ void PalmDatabase::setName(const std::string &name)
     std::copy(name.begin(), name.end(), header.rawName.begin());
 }
 
-std::string PalmDatabase::type() const { return std::string(header.type.begin(), header.type.end()); }
+std::string PalmDatabase::type() const
+{
+    return std::string(header.type.begin(), header.type.end());
+}
 
-std::string PalmDatabase::creator() const { return std::string(header.creator.begin(), header.creator.end()); }
+std::string PalmDatabase::creator() const
+{
+    return std::string(header.creator.begin(), header.creator.end());
+}
 
 bool PalmDatabase::usesUnixEpoch() const
 {
@@ -335,7 +341,10 @@ void PalmDatabase::touch(std::int64_t unixNow)
     header.modificationDate = static_cast<std::uint32_t>(stored);
 }
 
-void PalmDatabase::noteUniqueId(std::uint32_t id) { highWater_ = std::max(highWater_, id); }
+void PalmDatabase::noteUniqueId(std::uint32_t id)
+{
+    highWater_ = std::max(highWater_, id);
+}
 
 std::uint32_t PalmDatabase::allocateUniqueId()
 {

@@ -27,8 +27,7 @@ namespace {
 
 using SessionPtr = std::shared_ptr<HotSyncSession::Impl>;
 
-template <class... Ps>
-void requirePointers(Ps *...ps)
+template <class... Ps> void requirePointers(Ps *...ps)
 {
     const bool missing = (... || !ps);
     if (missing)
@@ -119,8 +118,8 @@ public:
         });
     }
 
-    HRESULT ReadRecordById(std::int32_t *index, std::int32_t recordId, std::int32_t *category,
-                           std::int32_t *attributes, ByteArray *data) override
+    HRESULT ReadRecordById(std::int32_t *index, std::int32_t recordId, std::int32_t *category, std::int32_t *attributes,
+                           ByteArray *data) override
     {
         return com::guarded([&] {
             requirePointers(index, category, attributes, data);
@@ -275,8 +274,7 @@ private:
     {
         int i = recordId > 0 ? open_->db.indexOfRecord(static_cast<std::uint32_t>(recordId)) : -1;
         if (i < 0)
-            throw ComError(E_FAIL,
-                           "Record " + std::to_string(recordId) + " not found in database " + open_->name);
+            throw ComError(E_FAIL, "Record " + std::to_string(recordId) + " not found in database " + open_->name);
         return static_cast<std::size_t>(i);
     }
 
@@ -378,8 +376,7 @@ public:
         });
     }
 
-    HRESULT WriteString(ByteArray *array, std::int32_t offset, const std::string &text,
-                        std::int32_t *next) override
+    HRESULT WriteString(ByteArray *array, std::int32_t offset, const std::string &text, std::int32_t *next) override
     {
         return com::guarded([&] {
             requirePointers(array, next);
@@ -408,8 +405,8 @@ public:
             std::size_t len = static_cast<std::size_t>(end - first);
             if (len == room && room < static_cast<std::size_t>(maxLength))
                 throw ComError(E_INVALIDARG, "The text at offset " + std::to_string(offset) +
-                                                 " runs past the end of the array (" +
-                                                 std::to_string(array.size()) + " bytes)");
+                                                 " runs past the end of the array (" + std::to_string(array.size()) +
+                                                 " bytes)");
             *text = cp1252ToUtf8(std::string(first, end));
             *next = static_cast<std::int32_t>(at + len + (len < room ? 1 : 0));
             return S_OK;
@@ -446,8 +443,7 @@ private:
 };
 
 // Creates objects of one class for the session while it runs.
-template <class Object, class Itf>
-class SessionClassFactory final : public com::ComObject<com::IClassFactory> {
+template <class Object, class Itf> class SessionClassFactory final : public com::ComObject<com::IClassFactory> {
 public:
     explicit SessionClassFactory(const SessionPtr &s) : session_(s) {}
 

@@ -70,22 +70,6 @@ TEST_F(LockingTest, PostWhileAnotherProgramWritesFailsClearlyAndCanBeRetried)
     EXPECT_EQ(rowsOnDisk(), 2);
 }
 
-TEST_F(LockingTest, EditAndDeleteUnderAForeignLockLeaveTheRowAsItWas)
-{
-    appendRow(1);
-    PlainConnection other(file());
-    other.exec("BEGIN IMMEDIATE");
-    table.edit();
-    table.fieldByName("DBID").setAsInteger(5);
-    EXPECT_THROW(table.post(), DesktopDbError);
-    table.cancel();
-    EXPECT_THROW(table.remove(), DesktopDbError);
-    EXPECT_EQ(table.recordCount(), 1);
-    EXPECT_EQ(table.fieldByName("DBID").asInteger(), 1);
-    other.exec("ROLLBACK");
-    EXPECT_EQ(rowsOnDisk(), 1);
-}
-
 TEST_F(LockingTest, BatchCannotBeginWhileAnotherProgramWrites)
 {
     PlainConnection other(file());
@@ -104,11 +88,17 @@ TEST_F(LockingTest, BatchIsOneTransactionThatOthersSeeOnlyWhenCommitted)
     table.beginBatch();
     for (int id = 2; id <= 200; ++id)
         appendRow(id);
+    ASSERT_TRUE(table.locate("UserName;DBID", {std::string("Alice"), std::int64_t{150}}));
+    table.edit();
+    table.fieldByName("Name").setAsString("edited");
+    table.post();
     table.setRecNo(1);
     table.remove();
     EXPECT_EQ(rowsOnDisk(), 1) << "another program still sees the state before the batch";
     table.commitBatch();
     EXPECT_EQ(rowsOnDisk(), 199);
+    PlainConnection plain(file());
+    EXPECT_EQ(plain.scalar("SELECT Name FROM SUPPLIER WHERE DBID = 150"), "edited");
     EXPECT_FALSE(table.inBatch());
     appendRow(300); // after the batch each post stands alone
     EXPECT_EQ(rowsOnDisk(), 200);
@@ -186,6 +176,42 @@ TEST_F(LockingTest, OpenFailsWhileAnotherProcessHoldsAnExclusiveLock)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     table.open();
     EXPECT_TRUE(table.active());
+}
+
+} // namespace
+
+namespace {
+
+TEST(BatchTest, FailedPostKeepsTheRowsPostedBeforeItInTheBatch)
+{
+    gvtest::TempDir dir;
+    SqlQuery query;
+    query.setDatabaseName(dir.str());
+    query.add("CREATE TABLE PARTS (InternalID AUTOINC, DBID INTEGER, PRIMARY KEY (InternalID))");
+    query.execSql();
+    query.clear();
+    query.add("CREATE UNIQUE INDEX DBID ON PARTS (DBID)");
+    query.execSql();
+    Table table;
+    table.setDatabaseName(dir.str());
+    table.setTableName("PARTS");
+    table.open();
+    table.beginBatch();
+    for (int id : {1, 2, 2}) {
+        table.append();
+        table.fieldByName("DBID").setAsInteger(id);
+        if (id == 2 && table.recordCount() == 2) {
+            EXPECT_THROW(table.post(), DesktopDbError); // the unique index refuses it
+            table.cancel();
+        } else {
+            table.post();
+        }
+    }
+    EXPECT_EQ(table.recordCount(), 2);
+    EXPECT_EQ(table.recNo(), 2);
+    table.close();
+    PlainConnection plain((dir / "PARTS.db").string());
+    EXPECT_EQ(plain.scalar("SELECT group_concat(DBID) FROM PARTS"), "1,2");
 }
 
 } // namespace

@@ -37,10 +37,12 @@ TEST(Cp1252, UnrepresentableAndMalformedInputBecomesQuestionMarks)
 {
     EXPECT_EQ(utf8ToCp1252("\u65e5\u672c x"), "?? x");
     EXPECT_EQ(utf8ToCp1252("\U0001F600"), "?");
-    EXPECT_EQ(utf8ToCp1252("a\xff" "b"), "a?b");
-    EXPECT_EQ(utf8ToCp1252("\xc3"), "?");             // cut sequence
-    EXPECT_EQ(utf8ToCp1252("\xc0\xaf"), "??");        // overlong form
-    EXPECT_EQ(utf8ToCp1252("\xed\xa0\x80"), "???");   // surrogate
+    EXPECT_EQ(utf8ToCp1252("a\xff"
+                           "b"),
+              "a?b");
+    EXPECT_EQ(utf8ToCp1252("\xc3"), "?");           // cut sequence
+    EXPECT_EQ(utf8ToCp1252("\xc0\xaf"), "??");      // overlong form
+    EXPECT_EQ(utf8ToCp1252("\xed\xa0\x80"), "???"); // surrogate
 }
 
 } // namespace

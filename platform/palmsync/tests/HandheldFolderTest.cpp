@@ -1,6 +1,6 @@
+#include "palmsync/HandheldFolder.h"
 #include "RawDatabase.h"
 #include "TempDir.h"
-#include "palmsync/HandheldFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,8 @@ TEST(HandheldFolder, RefusesNamesThatLeaveTheFolder)
 {
     gvtest::TempDir dir;
     HandheldFolder handheld(dir.path());
-    for (const std::string &name : std::vector<std::string>{"", "..", ".", "../MainDB-KLXC", "a/b", std::string("a\0b", 3),
-                                   std::string(32, 'x')})
+    for (const std::string &name :
+         std::vector<std::string>{"", "..", ".", "../MainDB-KLXC", "a/b", std::string("a\0b", 3), std::string(32, 'x')})
         EXPECT_THROW(handheld.find(name), PalmDatabaseError) << name;
 }
 

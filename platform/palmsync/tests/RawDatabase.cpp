@@ -14,7 +14,10 @@ void put32(std::vector<std::uint8_t> &b, std::size_t at, std::uint32_t v)
     put16(b, at + 2, static_cast<std::uint16_t>(v));
 }
 
-std::vector<std::uint8_t> bytesOf(const std::string &text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string &text)
+{
+    return {text.begin(), text.end()};
+}
 
 RawDatabase::RawDatabase() : nameField(32, 0) {}
 

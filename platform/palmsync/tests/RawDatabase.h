@@ -27,7 +27,7 @@ struct RawDatabase {
     std::string type = "DATA";
     std::string creator = "KLXC";
     std::uint32_t uniqueIdSeed = 0;
-    std::size_t gap = 2; // bytes between the record list and the first block
+    std::size_t gap = 2;               // bytes between the record list and the first block
     std::vector<std::uint8_t> appInfo; // none when empty
     std::vector<std::uint8_t> sortInfo;
     std::vector<RawRecord> records;

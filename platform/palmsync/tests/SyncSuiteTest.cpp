@@ -1,8 +1,8 @@
+#include "palmsync/SyncSuite.h"
 #include "RawDatabase.h"
 #include "TempDir.h"
 #include "palmsync/HotSyncSession.h"
 #include "palmsync/PalmDatabase.h"
-#include "palmsync/SyncSuite.h"
 
 #include "com/ClassTable.h"
 #include "com/ComError.h"
@@ -191,8 +191,8 @@ TEST_F(SyncSuite, WriteCreatesReplacesAndRefusesBadValues)
         com::HRESULT hr;
     };
     const Bad bad[] = {
-        {"unknown id", 0x4444, 0, 0, com::E_FAIL},       {"negative id", -5, 0, 0, com::E_FAIL},
-        {"category 16", 0, 16, 0, com::E_INVALIDARG},    {"category -1", 0, -1, 0, com::E_INVALIDARG},
+        {"unknown id", 0x4444, 0, 0, com::E_FAIL},         {"negative id", -5, 0, 0, com::E_FAIL},
+        {"category 16", 0, 16, 0, com::E_INVALIDARG},      {"category -1", 0, -1, 0, com::E_INVALIDARG},
         {"attribute 0x08", 0, 0, 0x08, com::E_INVALIDARG},
     };
     for (const Bad &b : bad) {
