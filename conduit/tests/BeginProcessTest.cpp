@@ -22,7 +22,10 @@ protected:
     }
 };
 
-bool startsWith(const std::string &text, const std::string &prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string &text, const std::string &prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
 
 bool endsWith(const std::string &text, const std::string &suffix)
 {

@@ -15,12 +15,15 @@ using namespace conduittest;
 
 namespace {
 
-bool startsWith(const std::string &text, const std::string &prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string &text, const std::string &prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
 
 Row mainRow(std::int64_t vehicleId, std::int64_t vendorId, std::int64_t mileage)
 {
-    return {{"VehicleId", vehicleId}, {"VendorId", vendorId}, {"Mileage", mileage}, {"TranDate", 37000.0},
-            {"Notes", "desk"}, {"Filler", "desk filler"}};
+    return {{"VehicleId", vehicleId}, {"VendorId", vendorId}, {"Mileage", mileage},
+            {"TranDate", 37000.0},    {"Notes", "desk"},      {"Filler", "desk filler"}};
 }
 
 MainRecord mainRecord(std::int32_t vehicleId, std::int32_t vendorId, std::int32_t mileage)
@@ -134,8 +137,7 @@ TEST_F(CrossReferences, FixesRunOnlyForTablesWithNewRecords)
 
     addRow("SUPPLIER", syncColumns(-1, false) + Row{{"Name", "New"}});
     EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
-    EXPECT_EQ(databasesOpened(),
-              (std::vector<std::string>{kMainDB, kOilGradeDB, kSupplierDB, kVehicleDB, kMainDB}));
+    EXPECT_EQ(databasesOpened(), (std::vector<std::string>{kMainDB, kOilGradeDB, kSupplierDB, kVehicleDB, kMainDB}));
 }
 
 TEST_F(CrossReferences, NewRowsWithoutIdLeaveEmptyReferencesAlone)
@@ -193,8 +195,8 @@ TEST_F(CrossReferences, DesktopOverwritesHandheldRenumbersEveryReference)
     setRecords(kOilGradeDB, {palmRecord(42, oilGradeBytes({1, 50, "Oil", ""}))});
     setRecords(kSupplierDB, {palmRecord(60, supplierBytes({0, "Shop", "", ""}))});
     setRecords(kVehicleDB, {palmRecord(50, vehicleBytes({42, 0, 0, "Car", "", "", "", "", ""}))});
-    setRecords(kMainDB, {palmRecord(70, mainBytes(mainRecord(50, 60, 123))),
-                         palmRecord(71, mainBytes(mainRecord(50, 0, 124)))});
+    setRecords(kMainDB,
+               {palmRecord(70, mainBytes(mainRecord(50, 60, 123))), palmRecord(71, mainBytes(mainRecord(50, 0, 124)))});
 
     EXPECT_EQ(runHotSync(3), std::vector<std::string>{"OK Gearvane"});
 
@@ -233,7 +235,7 @@ struct ModelRow {
 };
 
 struct Expected {
-    std::map<std::int32_t, MainRecord> records;  // by id, after the fix
+    std::map<std::int32_t, MainRecord> records; // by id, after the fix
     std::map<std::int32_t, std::uint8_t> attributes;
     std::vector<ModelRow> rows;
 };
@@ -357,7 +359,6 @@ TEST_P(FixEquivalence, OnePassFixGivesTheLiteralOutcome)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(RandomInputs, FixEquivalence,
-                         ::testing::Combine(::testing::Range(1, 13), ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(RandomInputs, FixEquivalence, ::testing::Combine(::testing::Range(1, 13), ::testing::Bool()));
 
 } // namespace

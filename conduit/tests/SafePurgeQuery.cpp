@@ -111,7 +111,10 @@ private:
 
 } // namespace
 
-std::vector<std::string> databasesOpened() { return opened; }
+std::vector<std::string> databasesOpened()
+{
+    return opened;
+}
 
 void installSafePurge()
 {

@@ -14,8 +14,7 @@ namespace conduittest {
 
 namespace {
 
-template <class T>
-T valueOf(const Row &row, const std::string &column)
+template <class T> T valueOf(const Row &row, const std::string &column)
 {
     auto it = row.find(column);
     if (it == row.end())
@@ -44,22 +43,39 @@ Value getField(desktopdb::Field &field)
     using desktopdb::FieldType;
     switch (field.dataType()) {
     case FieldType::AutoInc:
-    case FieldType::Integer: return static_cast<std::int64_t>(field.asInteger());
-    case FieldType::Boolean: return field.asBoolean();
+    case FieldType::Integer:
+        return static_cast<std::int64_t>(field.asInteger());
+    case FieldType::Boolean:
+        return field.asBoolean();
     case FieldType::Float:
-    case FieldType::Money: return field.asFloat();
-    case FieldType::Date: return field.asDateTime();
-    case FieldType::String: return field.asString();
+    case FieldType::Money:
+        return field.asFloat();
+    case FieldType::Date:
+        return field.asDateTime();
+    case FieldType::String:
+        return field.asString();
     }
     return std::monostate{};
 }
 
 } // namespace
 
-std::int64_t intOf(const Row &row, const std::string &column) { return valueOf<std::int64_t>(row, column); }
-bool boolOf(const Row &row, const std::string &column) { return valueOf<bool>(row, column); }
-double floatOf(const Row &row, const std::string &column) { return valueOf<double>(row, column); }
-std::string textOf(const Row &row, const std::string &column) { return valueOf<std::string>(row, column); }
+std::int64_t intOf(const Row &row, const std::string &column)
+{
+    return valueOf<std::int64_t>(row, column);
+}
+bool boolOf(const Row &row, const std::string &column)
+{
+    return valueOf<bool>(row, column);
+}
+double floatOf(const Row &row, const std::string &column)
+{
+    return valueOf<double>(row, column);
+}
+std::string textOf(const Row &row, const std::string &column)
+{
+    return valueOf<std::string>(row, column);
+}
 
 Row syncColumns(std::int64_t dbid, bool synced, bool modified, bool deleted)
 {
