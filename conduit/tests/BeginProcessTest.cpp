@@ -3,6 +3,11 @@
 
 #include "SyncFixture.h"
 
+#include "KLXClientNotify.h"
+#include "SafePurgeQuery.h"
+#include "com/ComPtr.h"
+#include "palmsync/HotSyncSession.h"
+
 #include <sqlite3.h>
 
 #include <set>
@@ -187,6 +192,29 @@ TEST_F(BeginProcess, UserNameLongerThanItsColumnFindsItsRowsAgain)
     auto table = rows("SUPPLIER");
     ASSERT_EQ(table.size(), 1u);
     EXPECT_EQ(intOf(table[0], "DBID"), 42);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BeginProcess, SecondHotSyncOnTheSameObjectStartsAfresh)
+{
+    // The first run ends with the main database open (the vendor fix).
+    addRow("SUPPLIER", syncColumns(-1, false) + Row{{"Name", "Garage"}});
+    com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);
+    for (int run = 0; run < 2; ++run) {
+        if (run == 1)
+            setRecords(kMainDB, {palmRecord(42, mainBytes({}), 0x40)});
+        palmsync::HotSyncSession session({userName, pathName, 0, handheldDir});
+        installSafePurge();
+        std::int16_t result = -1;
+        EXPECT_EQ(notify->BeginProcess(&result), com::S_OK);
+        EXPECT_EQ(result, 0);
+        session.end();
+        EXPECT_EQ(session.logLines(), std::vector<std::string>{"OK Gearvane"}) << "run " << run;
+    }
+    EXPECT_TRUE(rowWithDbid("MAIN", 42));
 }
 
 } // namespace
