@@ -218,3 +218,20 @@ TEST_F(BeginProcess, SecondHotSyncOnTheSameObjectStartsAfresh)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(BeginProcess, DamagedTableFileFailsWithTheEnginesMessage)
+{
+    gvtest::writeFileText(tableFile("OILGRADE"), "this is not a table file, just text long enough to be read");
+    auto log = runHotSync(0);
+    ASSERT_EQ(log.size(), 1u);
+    const std::string prefix = "ERROR (Gearvane): syncStandard: openDesktopDatabase: ";
+    EXPECT_TRUE(startsWith(log[0], prefix)) << log[0];
+    EXPECT_GT(log[0].size(), prefix.size());
+    EXPECT_EQ(log[0].find("createDatabase"), std::string::npos) << "an existing file is never recreated";
+    EXPECT_TRUE(rows("MAIN").empty());
+    EXPECT_FALSE(std::filesystem::exists(tableFile("SUPPLIER")));
+}
+
+} // namespace
