@@ -25,8 +25,23 @@ namespace {
 
 std::atomic<int> liveSyncObjects{0};
 
-std::mutex dialogMutex;
-ConfigureDialogFn configureDialog;
+// Function-local, so the plug-in can install its dialog from a static
+// initialiser of another file.
+struct DialogSlot {
+    std::mutex mutex;
+    ConfigureDialogFn dialog;
+};
+DialogSlot &dialogSlot()
+{
+    static DialogSlot slot;
+    return slot;
+}
+
+ConfigureDialogFn currentDialog()
+{
+    std::lock_guard lock(dialogSlot().mutex);
+    return dialogSlot().dialog;
+}
 
 // A failure passed on by one sync operation with its own prefix.
 class SyncError : public std::runtime_error {
@@ -78,8 +93,8 @@ int TKLXGVClientNotify::liveObjects() { return liveSyncObjects; }
 
 void TKLXGVClientNotify::setConfigureDialog(ConfigureDialogFn dialog)
 {
-    std::lock_guard lock(dialogMutex);
-    configureDialog = std::move(dialog);
+    std::lock_guard lock(dialogSlot().mutex);
+    dialogSlot().dialog = std::move(dialog);
 }
 
 // ---------------------------------------------------------------------------
@@ -120,6 +135,14 @@ HRESULT TKLXGVClientNotify::BeginProcess(std::int16_t *result)
         std::string message = currentFailureMessage();
         logLine = "ERROR (Gearvane): " + (message.empty() ? std::string("Unknown error") : message);
     }
+    // The last table's work becomes durable before the outcome is logged.
+    try {
+        if (DesktopTable->active())
+            commitTable();
+    } catch (...) {
+        if (logLine == "OK Gearvane")
+            logLine = "ERROR (Gearvane): " + currentFailureMessage();
+    }
     *result = 0;
 
     HRESULT hr = com::S_OK;
@@ -151,6 +174,21 @@ void TKLXGVClientNotify::releaseRunObjects()
     RemoteList.reset();
     LocalList.reset();
     CurrentIdPairs = nullptr;
+}
+
+// Makes the work on the open table durable in the order that keeps every
+// record after a crash: the handheld database's file first, then the
+// desktop transaction. A crash between the two leaves desktop rows whose
+// flags still ask for the handheld work, which the next HotSync repeats
+// (at worst a record written twice); the other order could leave rows
+// marked as synced whose handheld record was never written.
+void TKLXGVClientNotify::commitTable()
+{
+    if (RemoteDatabase) {
+        if (auto flush = RemoteDatabase.as<IPDDatabaseFlush>())
+            com::check(flush->Flush());
+    }
+    DesktopTable->commitBatch();
 }
 
 std::int32_t TKLXGVClientNotify::syncType()
@@ -186,10 +224,16 @@ void TKLXGVClientNotify::syncStandard()
                 } catch (...) {
                     freeRecordObjects(*LocalList);
                     freeRecordObjects(*RemoteList);
+                    // What was done stays done, also after a failure.
+                    try {
+                        commitTable();
+                    } catch (...) {
+                    }
                     throw;
                 }
                 freeRecordObjects(*LocalList);
                 freeRecordObjects(*RemoteList);
+                commitTable();
             }
             CurrentIdPairs = nullptr;
             if (!oilGradePairs.empty())
@@ -701,10 +745,15 @@ void TKLXGVClientNotify::fixReferences(const ReferenceFix &fix, const TIdPairLis
     } catch (...) {
         freeRecordObjects(*LocalList);
         freeRecordObjects(*RemoteList);
+        try {
+            commitTable();
+        } catch (...) {
+        }
         throw;
     }
     freeRecordObjects(*LocalList);
     freeRecordObjects(*RemoteList);
+    commitTable();
 }
 
 // ---------------------------------------------------------------------------
@@ -716,11 +765,7 @@ HRESULT TKLXGVClientNotify::ConfigureConduit(std::int32_t, std::int32_t, std::in
     if (!preference || !syncType)
         return com::E_POINTER;
     return com::guarded([&] {
-        ConfigureDialogFn dialog;
-        {
-            std::lock_guard lock(dialogMutex);
-            dialog = configureDialog;
-        }
+        ConfigureDialogFn dialog = currentDialog();
         if (!dialog)
             return com::fail(com::E_NOTIMPL, "The configuration dialog is not available");
         ConfigureChoice choice;
@@ -739,11 +784,7 @@ HRESULT TKLXGVClientNotify::CfgConduit(std::int32_t, std::int32_t, const std::st
     if (!permanent || !temporary || !newSyncType || !preference)
         return com::E_POINTER;
     return com::guarded([&] {
-        ConfigureDialogFn dialog;
-        {
-            std::lock_guard lock(dialogMutex);
-            dialog = configureDialog;
-        }
+        ConfigureDialogFn dialog = currentDialog();
         if (!dialog)
             return com::fail(com::E_NOTIMPL, "The configuration dialog is not available");
         ConfigureChoice choice;

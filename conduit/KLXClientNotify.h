@@ -116,6 +116,7 @@ private:
     void rewriteRow(TToDoObject &object);
     void postRow(TToDoObject &object);
     std::int32_t syncType();
+    void commitTable();
     void releaseRunObjects();
 };
 

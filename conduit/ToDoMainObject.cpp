@@ -4,22 +4,27 @@
 
 namespace conduit {
 
+// Each setter stores the desktop form as the handheld form reads back, so
+// the object always holds what the handheld will hold.
 void TToDoMainObject::setTranDate(TDateTime value)
 {
-    Rec.TranDate = DateTimeToHandheldDate(value);
-    FTranDate = value;
+    THandheldDate date = DateTimeToHandheldDate(value);
+    FTranDate = HandheldDateToDateTime(date);
+    Rec.TranDate = date;
 }
 
 void TToDoMainObject::setQty(double value)
 {
-    Rec.Qty = FloatToDecimalPair(value);
-    FQty = value;
+    TDecimalPair pair = FloatToDecimalPair(value);
+    FQty = DecimalPairToFloat(pair);
+    Rec.Qty = pair;
 }
 
 void TToDoMainObject::setTotalCost(double value)
 {
-    Rec.TotalCost = FloatToDecimalPair(value);
-    FTotalCost = value;
+    TDecimalPair pair = FloatToDecimalPair(value);
+    FTotalCost = DecimalPairToFloat(pair);
+    Rec.TotalCost = pair;
 }
 
 void TToDoMainObject::setHandheldDate(const THandheldDate &date)

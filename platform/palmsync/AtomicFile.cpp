@@ -1,5 +1,7 @@
 #include "palmsync/AtomicFile.h"
 
+#include "crashpoints/CrashPoint.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -99,10 +101,12 @@ void writeFileAtomically(const std::filesystem::path &file, std::span<const std:
         writeError(file, "cannot flush the temporary file", errno);
     if (int err = temp.close())
         writeError(file, "cannot close the temporary file", err);
+    crashpoints::crashPoint("handheld-before-rename");
     if (::rename(temp.path().c_str(), file.c_str()) != 0)
         writeError(file, "cannot replace the file", errno);
     temp.keep();
     syncFolder(folder, file);
+    crashpoints::crashPoint("handheld-after-rename");
 }
 
 } // namespace palmsync

@@ -348,12 +348,19 @@ void PalmDatabase::noteUniqueId(std::uint32_t id)
 
 std::uint32_t PalmDatabase::allocateUniqueId()
 {
+    // Records appended to the list since the last call may carry ids of
+    // their own; the ones seen before are in the high-water mark already,
+    // so each record is looked at once.
+    if (scannedRecords_ > records.size())
+        scannedRecords_ = records.size();
+    for (std::size_t i = scannedRecords_; i < records.size(); ++i)
+        noteUniqueId(records[i].uniqueId);
+    scannedRecords_ = records.size();
+
     std::uint32_t top = highWater_;
     // A seed beyond 24 bits cannot be a record id; such a seed is ignored.
     if (header.uniqueIdSeed <= kMaxUniqueId)
         top = std::max(top, header.uniqueIdSeed);
-    for (const auto &r : records)
-        top = std::max(top, r.uniqueId);
     if (top >= kMaxUniqueId)
         throw PalmDatabaseError("Database \"" + name() + "\" has no unique record id left");
     const std::uint32_t id = top + 1;
@@ -364,10 +371,17 @@ std::uint32_t PalmDatabase::allocateUniqueId()
 
 int PalmDatabase::indexOfRecord(std::uint32_t uniqueId) const
 {
+    // The position map is rebuilt when it misses or points at another
+    // record (after removals or direct changes of the list).
+    auto it = positions_.find(uniqueId);
+    if (it != positions_.end() && it->second < records.size() && records[it->second].uniqueId == uniqueId)
+        return static_cast<int>(it->second);
+    positions_.clear();
+    positions_.reserve(records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
-        if (records[i].uniqueId == uniqueId)
-            return static_cast<int>(i);
-    return -1;
+        positions_.emplace(records[i].uniqueId, i);
+    it = positions_.find(uniqueId);
+    return it == positions_.end() ? -1 : static_cast<int>(it->second);
 }
 
 } // namespace palmsync

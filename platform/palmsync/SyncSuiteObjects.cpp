@@ -96,7 +96,7 @@ private:
     SessionPtr session_;
 };
 
-class RecordAdapter final : public com::ComObject<IPDRecordAdapter> {
+class RecordAdapter final : public com::ComObject<IPDRecordAdapter, IPDDatabaseFlush> {
 public:
     RecordAdapter(SessionPtr s, std::shared_ptr<OpenDatabase> db, bool writable)
         : session_(std::move(s)), open_(std::move(db)), writable_(writable)
@@ -114,6 +114,15 @@ public:
             while (!line.empty() && line.back() == '\0')
                 line.pop_back();
             session_->addLog(line);
+            return S_OK;
+        });
+    }
+
+    HRESULT Flush() override
+    {
+        return com::guarded([&] {
+            session_->checkActive();
+            session_->flush(*open_);
             return S_OK;
         });
     }
@@ -218,9 +227,12 @@ public:
                 else if (i < position_)
                     ++before;
             }
-            if (kept.size() != recs.size()) {
+            // The kept records were moved out of recs: put them back even
+            // when nothing was removed.
+            const bool removed = kept.size() != recs.size();
+            recs = std::move(kept);
+            if (removed) {
                 position_ -= before;
-                recs = std::move(kept);
                 open_->changed = true;
             }
             return S_OK;

@@ -3,6 +3,7 @@
 #include "Schema.h"
 #include "TableImpl.h"
 #include "desktopdb/DesktopDbError.h"
+#include "crashpoints/CrashPoint.h"
 
 #include <algorithm>
 #include <cctype>
@@ -641,10 +642,12 @@ void Table::commitBatch()
     if (!d.batch)
         return;
     char *error = nullptr;
+    crashpoints::crashPoint("desktop-before-commit");
     const int rc = sqlite3_exec(d.db, "COMMIT", nullptr, nullptr, &error);
     sqlite3_free(error);
     if (rc == SQLITE_OK) {
         d.batch = false;
+        crashpoints::crashPoint("desktop-after-commit");
         return;
     }
     const std::string message = sqlite3_errmsg(d.db);

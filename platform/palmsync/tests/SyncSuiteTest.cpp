@@ -221,6 +221,21 @@ TEST_F(SyncSuite, RemovedIdsAreNotReusedInTheSession)
     EXPECT_EQ(write(again.get(), 0, "after reopening"), 0x1008);
 }
 
+TEST_F(SyncSuite, PurgingWithNothingDeletedKeepsEveryRecordWhole)
+{
+    HotSyncSession session(settings());
+    auto main = open("MainDB-KLXC");
+    com::check(main->RemoveRecordSet(eRemoveDeleted, 0)); // the one deleted record goes
+    std::int32_t id = write(main.get(), 0, "fresh record");
+    com::check(main->RemoveRecordSet(eRemoveDeleted, 0)); // nothing left to purge
+    std::int32_t index = 0, category = 0, attributes = 0;
+    ByteArray data;
+    com::check(main->ReadRecordById(&index, id, &category, &attributes, &data));
+    EXPECT_EQ(data, bytesOf("fresh record"));
+    com::check(main->SetIterationIndex(0));
+    EXPECT_FALSE(readNext(main.get()).data.empty());
+}
+
 TEST_F(SyncSuite, RemoveRecordsSingleAndBySelector)
 {
     HotSyncSession session(settings());
@@ -277,6 +292,28 @@ TEST_F(SyncSuite, ChangesReachTheFileWhenTheLastAdapterGoes)
     EXPECT_EQ(saved.header.creationDate, 0xB0000000u);
     EXPECT_EQ(*saved.appInfo, bytesOf("APPINFO-BLOCK"));
     EXPECT_EQ(*saved.sortInfo, bytesOf("SORT"));
+}
+
+TEST_F(SyncSuite, FlushWritesTheDatabaseNowAndKeepsTheAdapterUsable)
+{
+    HotSyncSession session(settings());
+    auto main = open("MainDB-KLXC");
+    auto flush = main.as<IPDDatabaseFlush>();
+    ASSERT_TRUE(flush);
+    const auto before = gvtest::readFileBytes(mainFile());
+    com::check(flush->Flush());
+    EXPECT_EQ(gvtest::readFileBytes(mainFile()), before) << "nothing changed, nothing written";
+
+    std::int32_t id = write(main.get(), 0, "durable");
+    com::check(flush->Flush());
+    PalmDatabase saved = PalmDatabase::load(mainFile());
+    ASSERT_EQ(saved.records.size(), 4u);
+    EXPECT_EQ(saved.records.back().data, bytesOf("durable"));
+
+    write(main.get(), id, "changed again");
+    main = nullptr;
+    flush = nullptr;
+    EXPECT_EQ(PalmDatabase::load(mainFile()).records.back().data, bytesOf("changed again"));
 }
 
 TEST_F(SyncSuite, EndWritesDatabasesStillReferencedAndLeavesOthersAlone)

@@ -12,6 +12,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace palmsync {
@@ -118,6 +119,9 @@ public:
 private:
     void noteUniqueId(std::uint32_t id);
     std::uint32_t highWater_ = 0;
+    std::size_t scannedRecords_ = 0;
+    mutable std::unordered_map<std::uint32_t, std::size_t> positions_;
+
 };
 
 } // namespace palmsync

@@ -174,4 +174,17 @@ protected:
     ~IPDHostLog() = default;
 };
 
+// An addition of this suite: makes a record database's changes durable now
+// (written atomically to its file), without releasing the adapter. A
+// conduit uses it to order the handheld's writes before its own commits.
+class IPDDatabaseFlush : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{2C5E7A41-8B0D-4F6E-A3C9-71D4E5B60F12}");
+
+    virtual HRESULT Flush() = 0;
+
+protected:
+    ~IPDDatabaseFlush() = default;
+};
+
 } // namespace palmsync

@@ -1,0 +1,82 @@
+#include "hotsync/InstallQueue.h"
+
+#include "hotsync/HostError.h"
+#include "hotsync/RecordFile.h"
+#include "hotsync/UserStore.h"
+#include "registry/FileLock.h"
+
+#include <algorithm>
+
+namespace hotsync {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char *tag = "GVQUEUE";
+
+std::vector<fs::path> loadQueue(const RecordFile &file)
+{
+    std::vector<fs::path> files;
+    auto records = file.read();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i][0] != "file" || records[i].size() != 2)
+            file.malformed(i, "unknown record");
+        files.emplace_back(records[i][1]);
+    }
+    return files;
+}
+
+void saveQueue(const RecordFile &file, const std::vector<fs::path> &files)
+{
+    std::vector<Record> records;
+    for (const auto &f : files)
+        records.push_back({"file", f.string()});
+    file.write(records);
+}
+} // namespace
+
+InstallQueue::InstallQueue(HostRoot root) : root_(std::move(root)) {}
+
+void InstallQueue::enqueue(std::int32_t userId, const fs::path &file)
+{
+    UserStore(root_).require(userId);
+    fs::path absolute = fs::absolute(file).lexically_normal();
+    std::error_code ec;
+    if (!fs::is_regular_file(absolute, ec))
+        throw HostError("Cannot queue " + absolute.string() + ": no such file");
+    registry::FileLock lock(root_.lockFile());
+    RecordFile store(root_.installQueueFile(userId), tag);
+    auto files = loadQueue(store);
+    if (std::find(files.begin(), files.end(), absolute) != files.end())
+        return;
+    files.push_back(absolute);
+    saveQueue(store, files);
+}
+
+std::vector<fs::path> InstallQueue::list(std::int32_t userId) const
+{
+    return loadQueue(RecordFile(root_.installQueueFile(userId), tag));
+}
+
+bool InstallQueue::remove(std::int32_t userId, const fs::path &file)
+{
+    registry::FileLock lock(root_.lockFile());
+    RecordFile store(root_.installQueueFile(userId), tag);
+    auto files = loadQueue(store);
+    auto it = std::find(files.begin(), files.end(), fs::absolute(file).lexically_normal());
+    if (it == files.end())
+        return false;
+    files.erase(it);
+    saveQueue(store, files);
+    return true;
+}
+
+void InstallQueue::clear(std::int32_t userId)
+{
+    registry::FileLock lock(root_.lockFile());
+    RecordFile store(root_.installQueueFile(userId), tag);
+    if (!loadQueue(store).empty())
+        saveQueue(store, {});
+}
+
+} // namespace hotsync

@@ -1,0 +1,156 @@
+#include "hotsync/SyncRunner.h"
+
+#include "com/ComError.h"
+#include "hotsync/ActionStore.h"
+#include "hotsync/ComConduit.h"
+#include "hotsync/ConduitStore.h"
+#include "hotsync/HostError.h"
+#include "hotsync/HotSyncLog.h"
+#include "hotsync/InstallQueue.h"
+#include "hotsync/UserStore.h"
+#include "palmsync/HandheldFolder.h"
+#include "palmsync/HotSyncSession.h"
+
+namespace hotsync {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RunLog {
+public:
+    explicit RunLog(const std::function<void(const std::string &)> &onLine) : onLine_(onLine) {}
+
+    void add(const std::string &line)
+    {
+        lines.push_back(line);
+        if (line.rfind("ERROR", 0) == 0)
+            failed = true;
+        if (onLine_)
+            onLine_(line);
+    }
+    void error(const std::string &who, const std::string &message) { add("ERROR (" + who + "): " + message); }
+
+    std::vector<std::string> lines;
+    bool failed = false;
+
+private:
+    const std::function<void(const std::string &)> &onLine_;
+};
+
+std::string conduitLabel(const ConduitRegistration &c)
+{
+    return c.title.empty() ? c.creator.text() : c.title;
+}
+
+void installQueuedFiles(const HostRoot &root, const User &user, const fs::path &handheld, RunLog &log)
+{
+    InstallQueue queue(root);
+    for (const auto &file : queue.list(user.id)) {
+        try {
+            fs::path target = palmsync::HandheldFolder(handheld).install(file);
+            queue.remove(user.id, file);
+            log.add("Installed " + file.filename().string() + " as " + target.filename().string());
+        } catch (const std::exception &e) {
+            // The file stays queued, so that nothing queued is lost unnoticed.
+            log.error("Install", e.what());
+        }
+    }
+}
+
+void runComConduit(const HostRoot &root, const User &user, const ConduitRegistration &conduit, std::int32_t syncType,
+                   const fs::path &handheld, RunLog &log)
+{
+    const std::string label = conduitLabel(conduit);
+    fs::path pathName;
+    try {
+        pathName = conduit.folderIn(user.directory);
+    } catch (const HostError &e) {
+        log.error(label, e.what());
+        return;
+    }
+    std::error_code ec;
+    fs::create_directories(pathName, ec);
+    if (ec) {
+        log.error(label, "Cannot create the conduit folder " + pathName.string() + ": " + ec.message());
+        return;
+    }
+
+    std::unique_ptr<ComConduit> module;
+    try {
+        module = std::make_unique<ComConduit>(root.registry(), conduit);
+    } catch (const std::exception &e) {
+        log.error(label, e.what());
+        return;
+    }
+
+    bool unloadable = true;
+    try {
+        palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld});
+        std::int16_t result = 0;
+        com::SetErrorInfo({});
+        com::HRESULT hr = module->notify().BeginProcess(&result);
+        std::string failure = com::FAILED(hr) ? failureText(hr) : std::string();
+        // The sync object goes first, so that the databases it still holds
+        // are written while the HotSync is running.
+        unloadable = module->release();
+        std::vector<std::string> lines = session.logLines();
+        std::string endFailure;
+        try {
+            session.end();
+        } catch (const std::exception &e) {
+            endFailure = e.what();
+        }
+        for (const auto &line : lines)
+            log.add(line);
+        if (com::FAILED(hr))
+            log.error(label, "BeginProcess failed: " + failure);
+        if (!endFailure.empty())
+            log.error(label, endFailure);
+    } catch (const std::exception &e) {
+        log.error(label, e.what());
+    }
+    if (!unloadable)
+        log.add("WARNING (" + label + "): " + module->libraryPath() + " still has live objects and stays loaded");
+}
+
+} // namespace
+
+SyncRunner::SyncRunner(HostRoot root, Clock clock) : root_(std::move(root)), clock_(std::move(clock)) {}
+
+SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(const std::string &)> &onLine)
+{
+    User user = UserStore(root_).require(options.userId);
+    if (!fs::is_directory(options.handheldFolder))
+        throw HostError("The handheld folder " + options.handheldFolder.string() + " does not exist");
+
+    RunLog log(onLine);
+    log.add("HotSync started for " + user.name);
+    installQueuedFiles(root_, user, options.handheldFolder, log);
+
+    ActionStore actions(root_);
+    for (const auto &conduit : ConduitStore(root_).list()) {
+        std::int32_t syncType = syncaction::synchronize;
+        if (options.action)
+            syncType = *options.action;
+        else if (auto next = actions.takeNextAction(user.id, conduit.creator))
+            syncType = *next;
+        runComConduit(root_, user, conduit, syncType, options.handheldFolder, log);
+    }
+    log.add(log.failed ? "HotSync completed with errors" : "HotSync completed");
+
+    SyncReport report;
+    report.success = !log.failed;
+    report.lines = std::move(log.lines);
+    try {
+        HotSyncLog(root_, user.id).append(report.lines, clock_());
+    } catch (const std::exception &e) {
+        report.lines.push_back("ERROR (HotSync): " + std::string(e.what()));
+        report.success = false;
+        if (onLine)
+            onLine(report.lines.back());
+    }
+    return report;
+}
+
+} // namespace hotsync

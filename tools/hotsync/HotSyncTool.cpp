@@ -1,0 +1,329 @@
+#include "HotSyncTool.h"
+
+#include "CommandLine.h"
+#include "DatabaseDump.h"
+
+#include "com/ComError.h"
+#include "com/InprocServer.h"
+#include "hotsync/ActionStore.h"
+#include "hotsync/ComConduit.h"
+#include "hotsync/ConduitConfiguration.h"
+#include "hotsync/ConduitStore.h"
+#include "hotsync/HostError.h"
+#include "hotsync/InstallQueue.h"
+#include "hotsync/SyncRunner.h"
+#include "hotsync/UserStore.h"
+#include "registry/HostRootPath.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <ostream>
+
+namespace hotsynctool {
+
+using namespace hotsync;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char *usageText =
+    "Usage: hotsync [--root DIR] COMMAND ...\n"
+    "  users add NAME [--directory DIR]\n"
+    "  users list\n"
+    "  register LIBRARY | unregister LIBRARY\n"
+    "  conduit add --creator CRID --conduit MODULE --com-client PROGID [--priority N]\n"
+    "              [--directory NAME] [--remote-db NAME] [--file-name NAME] [--title TEXT]\n"
+    "              [--value NAME=VALUE]...\n"
+    "  conduit remove --creator CRID\n"
+    "  conduit list\n"
+    "  install (--user NAME | --user-id ID) FILE...\n"
+    "  configure (--user NAME | --user-id ID) --creator CRID\n"
+    "  sync (--user NAME | --user-id ID) --handheld DIR\n"
+    "       [--action synchronize|handheld-overwrites|desktop-overwrites|nothing]\n"
+    "  dump FILE\n";
+
+// A failure of the command itself (not of its usage); exit status 1.
+class CommandFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::int32_t parseInt(const std::string &text, const std::string &what)
+{
+    std::int32_t v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        throw UsageError(what + " must be a whole number, not \"" + text + "\"");
+    return v;
+}
+
+CreatorId parseCreator(const std::string &text)
+{
+    try {
+        return CreatorId::fromText(text);
+    } catch (const HostError &e) {
+        throw UsageError(e.what());
+    }
+}
+
+std::int32_t parseAction(const std::string &text)
+{
+    if (text == "synchronize")
+        return syncaction::synchronize;
+    if (text == "handheld-overwrites")
+        return syncaction::handheldOverwrites;
+    if (text == "desktop-overwrites")
+        return syncaction::desktopOverwrites;
+    if (text == "nothing")
+        return syncaction::doNothing;
+    throw UsageError("unknown action \"" + text + "\"");
+}
+
+std::string actionName(std::optional<std::int32_t> code)
+{
+    if (!code)
+        return "none";
+    switch (*code) {
+    case 0:
+    case 1:
+        return "synchronize";
+    case 2:
+        return "handheld-overwrites";
+    case 3:
+        return "desktop-overwrites";
+    case 6:
+        return "nothing";
+    default:
+        return "code " + std::to_string(*code);
+    }
+}
+
+void expectWords(const CommandLine &cmd, std::size_t count, const char *what)
+{
+    if (cmd.words().size() != count)
+        throw UsageError(what);
+}
+
+User selectUser(const HostRoot &root, const CommandLine &cmd)
+{
+    auto name = cmd.option("user");
+    auto id = cmd.option("user-id");
+    if (name && id)
+        throw UsageError("give --user or --user-id, not both");
+    if (!name && !id)
+        throw UsageError("option --user is required");
+    UserStore users(root);
+    return id ? users.require(parseInt(*id, "--user-id")) : users.requireByName(*name);
+}
+
+class Commands {
+public:
+    Commands(HostRoot root, std::ostream &out) : root_(std::move(root)), out_(out) {}
+
+    int run(const std::string &command, const std::vector<std::string> &args)
+    {
+        if (command == "users")
+            return users(args);
+        if (command == "register" || command == "unregister")
+            return registerLibrary(command == "register", args);
+        if (command == "conduit")
+            return conduit(args);
+        if (command == "install")
+            return install(args);
+        if (command == "configure")
+            return configure(args);
+        if (command == "sync")
+            return sync(args);
+        throw UsageError("unknown command \"" + command + "\"");
+    }
+
+private:
+    int users(const std::vector<std::string> &args)
+    {
+        CommandLine cmd(args, {"directory"});
+        const auto &w = cmd.words();
+        if (!w.empty() && w[0] == "add") {
+            expectWords(cmd, 2, "users add takes one NAME");
+            std::optional<fs::path> dir;
+            if (auto d = cmd.option("directory"))
+                dir = *d;
+            out_ << UserStore(root_).add(w[1], dir).id << "\n";
+            return 0;
+        }
+        if (!w.empty() && w[0] == "list") {
+            expectWords(cmd, 1, "users list takes no arguments");
+            if (cmd.option("directory"))
+                throw UsageError("users list takes no options");
+            for (const auto &u : UserStore(root_).list())
+                out_ << u.id << "\t" << u.name << "\t" << u.directory.string() << "\n";
+            return 0;
+        }
+        throw UsageError("users needs add or list");
+    }
+
+    int registerLibrary(bool doRegister, const std::vector<std::string> &args)
+    {
+        CommandLine cmd(args, {});
+        expectWords(cmd, 1, "register and unregister take one LIBRARY");
+        std::string path = cmd.words()[0];
+        if (fs::exists(path))
+            path = fs::absolute(path).string();
+        com::InprocServer server(path);
+        com::SetErrorInfo({});
+        com::HRESULT hr = doRegister ? server.registerServer() : server.unregisterServer();
+        const char *entry = doRegister ? "DllRegisterServer" : "DllUnregisterServer";
+        if (com::FAILED(hr))
+            throw CommandFailure(std::string(entry) + " of " + path + " failed: " + failureText(hr));
+        out_ << entry << " of " << path << " succeeded\n";
+        return 0;
+    }
+
+    int conduit(const std::vector<std::string> &args)
+    {
+        CommandLine cmd(
+            args, {"creator", "conduit", "com-client", "priority", "directory", "remote-db", "file-name", "title"},
+            {"value"});
+        const auto &w = cmd.words();
+        ConduitStore store(root_);
+        if (w.size() == 1 && w[0] == "add") {
+            CreatorId creator = parseCreator(cmd.required("creator"));
+            std::string module = cmd.required("conduit");
+            std::string progId = cmd.required("com-client");
+            std::optional<std::int32_t> priority;
+            if (auto p = cmd.option("priority"))
+                priority = parseInt(*p, "--priority");
+            std::vector<std::pair<std::string, std::string>> values;
+            for (const auto &v : cmd.all("value")) {
+                auto eq = v.find('=');
+                if (eq == std::string::npos || eq == 0)
+                    throw UsageError("--value needs NAME=VALUE");
+                values.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+            }
+            std::int32_t r = store.install(creator);
+            if (r == ConduitStore::alreadyRegistered)
+                throw CommandFailure("A conduit is registered already for creator " + creator.text() + " (" +
+                                     std::to_string(r) + ")");
+            store.update(creator, [&](ConduitRegistration &c) {
+                c.conduitName = module;
+                if (priority)
+                    c.priority = *priority;
+                c.directory = cmd.option("directory").value_or("");
+                c.remoteDb = cmd.option("remote-db").value_or("");
+                c.fileName = cmd.option("file-name").value_or("");
+                c.title = cmd.option("title").value_or("");
+                c.setCreatorValue(comClientValue, "", progId);
+                for (const auto &[name, value] : values)
+                    c.setCreatorValue(name, "", value);
+            });
+            out_ << "Conduit " << creator.text() << " registered\n";
+            return 0;
+        }
+        if (w.size() == 1 && w[0] == "remove") {
+            CreatorId creator = parseCreator(cmd.required("creator"));
+            if (!store.remove(creator))
+                throw CommandFailure("No conduit is registered for creator " + creator.text());
+            out_ << "Conduit " << creator.text() << " removed\n";
+            return 0;
+        }
+        if (w.size() == 1 && w[0] == "list") {
+            for (const auto &c : store.list()) {
+                out_ << c.creator.text() << "\tpriority=" << c.priority << "\tconduit=" << c.conduitName
+                     << "\tdirectory=" << c.directory << "\tremoteDb=" << c.remoteDb << "\tfileName=" << c.fileName
+                     << "\ttitle=" << c.title;
+                for (const auto &v : c.creatorValues)
+                    out_ << "\t" << v.name << (v.index.empty() ? "" : "[" + v.index + "]") << "=" << v.value;
+                out_ << "\n";
+            }
+            return 0;
+        }
+        throw UsageError("conduit needs add, remove or list");
+    }
+
+    int install(const std::vector<std::string> &args)
+    {
+        CommandLine cmd(args, {"user", "user-id"});
+        if (cmd.words().empty())
+            throw UsageError("install needs at least one FILE");
+        User user = selectUser(root_, cmd);
+        InstallQueue queue(root_);
+        for (const auto &file : cmd.words()) {
+            queue.enqueue(user.id, file);
+            out_ << "Queued " << fs::absolute(file).lexically_normal().string() << " for " << user.name << "\n";
+        }
+        return 0;
+    }
+
+    int configure(const std::vector<std::string> &args)
+    {
+        CommandLine cmd(args, {"user", "user-id", "creator"});
+        expectWords(cmd, 0, "configure takes no arguments besides its options");
+        CreatorId creator = parseCreator(cmd.required("creator"));
+        User user = selectUser(root_, cmd);
+        auto outcome = configureConduit(root_, user, creator);
+        if (outcome.preference == 1)
+            out_ << "Permanent action: " << actionName(outcome.actions.permanent) << "\n";
+        else if (outcome.preference == 2)
+            out_ << "Next HotSync only: " << actionName(outcome.actions.temporary) << "\n";
+        else
+            out_ << "Unchanged\n";
+        return 0;
+    }
+
+    int sync(const std::vector<std::string> &args)
+    {
+        CommandLine cmd(args, {"user", "user-id", "handheld", "action"});
+        expectWords(cmd, 0, "sync takes no arguments besides its options");
+        SyncOptions options;
+        options.handheldFolder = cmd.required("handheld");
+        if (auto a = cmd.option("action"))
+            options.action = parseAction(*a);
+        options.userId = selectUser(root_, cmd).id;
+        SyncReport report = SyncRunner(root_).run(options, [&](const std::string &line) { out_ << line << "\n"; });
+        out_.flush();
+        return report.success ? 0 : 1;
+    }
+
+    HostRoot root_;
+    std::ostream &out_;
+};
+
+} // namespace
+
+HotSyncTool::HotSyncTool(std::ostream &out, std::ostream &err) : out_(out), err_(err) {}
+
+int HotSyncTool::run(std::vector<std::string> args)
+{
+    try {
+        auto rootOption = takeRootOption(args);
+        if (args.empty())
+            throw UsageError("no command given");
+        std::string command = args.front();
+        args.erase(args.begin());
+        if (command == "help" || command == "--help" || command == "-h") {
+            out_ << usageText;
+            return 0;
+        }
+        if (command == "dump") {
+            CommandLine cmd(args, {});
+            expectWords(cmd, 1, "dump takes one FILE");
+            dumpDatabase(cmd.words()[0], out_);
+            return 0;
+        }
+        HostRoot root = HostRoot::resolve(rootOption ? std::optional<fs::path>(*rootOption) : std::nullopt);
+        // Libraries this program loads find the same root.
+        ::setenv(registry::hostRootVariable, root.path().c_str(), 1);
+        return Commands(root, out_).run(command, args);
+    } catch (const UsageError &e) {
+        err_ << "hotsync: " << e.what() << "\n" << usageText;
+        return 2;
+    } catch (const std::exception &e) {
+        out_.flush();
+        err_ << "hotsync: " << e.what() << "\n";
+        return 1;
+    } catch (...) {
+        err_ << "hotsync: unknown error\n";
+        return 1;
+    }
+}
+
+} // namespace hotsynctool

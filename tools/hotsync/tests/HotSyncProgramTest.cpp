@@ -1,0 +1,440 @@
+#include "hotsync/ActionStore.h"
+#include "hotsync/InstallQueue.h"
+#include "hotsync/UserStore.h"
+#include "palmsync/HandheldFolder.h"
+#include "palmsync/PalmDatabase.h"
+#include "registry/Registry.h"
+
+#include "TempDir.h"
+#include "TestPaths.h"
+
+#include <gmock/gmock.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char **environ;
+
+using namespace hotsync;
+using testing::HasSubstr;
+using testing::Not;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+// Runs the hotsync program with `args` and extra environment variables
+// (NAME=VALUE; a NAME= entry removes the variable).
+RunResult runProgram(const fs::path &scratch, const std::vector<std::string> &args,
+                     const std::vector<std::string> &env = {})
+{
+    std::vector<std::string> argStore{(gvtest::binaryDir() / "hotsync").string()};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (auto &a : argStore)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStore;
+    for (char **e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::string name = entry.substr(0, entry.find('='));
+        bool overridden =
+            std::any_of(env.begin(), env.end(), [&](const std::string &o) { return o.substr(0, o.find('=')) == name; });
+        if (!overridden)
+            envStore.push_back(entry);
+    }
+    for (const auto &o : env) {
+        if (o.back() != '=')
+            envStore.push_back(o);
+    }
+    std::vector<char *> envp;
+    for (auto &e : envStore)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    fs::path outFile = scratch / "stdout.txt";
+    fs::path errFile = scratch / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    RunResult r;
+    if (rc != 0) {
+        r.err = "cannot start " + argStore[0];
+        return r;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = gvtest::readFileText(outFile);
+    r.err = gvtest::readFileText(errFile);
+    return r;
+}
+
+std::string describe(const RunResult &r)
+{
+    return "status " + std::to_string(r.status) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
+}
+
+class HotSyncProgramTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(root);
+        fs::create_directories(handheld);
+        fs::create_directories(scratch);
+    }
+
+    RunResult hotsync(std::vector<std::string> args, const std::vector<std::string> &env = {})
+    {
+        args.insert(args.begin(), {"--root", root.string()});
+        return runProgram(scratch, args, env);
+    }
+
+    // Registers the fake conduit from a folder whose path holds blanks, and
+    // adds it for creator TEST with the conduit folder "fake dir".
+    void setUpConduit()
+    {
+        fs::path libraryFolder = dir / "my conduits";
+        fs::create_directories(libraryFolder);
+        library = libraryFolder / "Fake Conduit.so";
+        fs::copy_file(gvtest::binaryDir() / "FakeConduit.so", library);
+        auto r = hotsync({"register", library.string()});
+        ASSERT_EQ(r.status, 0) << describe(r);
+        r = hotsync({"conduit", "add", "--creator", "TEST", "--conduit", "ComConduit.dll", "--com-client",
+                     "GvTest.FakeClientNotify", "--directory", "fake dir", "--title", "Fake", "--priority", "1"});
+        ASSERT_EQ(r.status, 0) << describe(r);
+    }
+
+    std::int32_t addUser(const std::string &name)
+    {
+        auto r = hotsync({"users", "add", name});
+        EXPECT_EQ(r.status, 0) << describe(r);
+        return std::stoi(r.out);
+    }
+
+    void createHandheldDatabase()
+    {
+        palmsync::HandheldFolder(handheld).createRecordDatabase("FakeDB-TEST", "TEST", "DATA");
+    }
+
+    std::vector<std::string> handheldRecords()
+    {
+        std::vector<std::string> texts;
+        for (const auto &r : palmsync::PalmDatabase::load(handheld / "FakeDB-TEST.pdb").records)
+            texts.emplace_back(r.data.begin(), r.data.end());
+        return texts;
+    }
+
+    gvtest::TempDir dir;
+    fs::path root = dir / "host root";
+    fs::path handheld = dir / "handheld";
+    fs::path scratch = dir / "scratch";
+    fs::path library;
+};
+
+struct UsageCase {
+    const char *name;
+    std::vector<std::string> args;
+    const char *message;
+};
+
+void PrintTo(const UsageCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class UsageErrorTest : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageErrorTest, ExitsWithStatus2AndSaysWhy)
+{
+    gvtest::TempDir dir;
+    auto args = GetParam().args;
+    args.insert(args.begin(), {"--root", dir.str()});
+    auto r = runProgram(dir.path(), args);
+    EXPECT_EQ(r.status, 2) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr(GetParam().message)) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("Usage: hotsync"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UsageErrorTest,
+    testing::Values(
+        UsageCase{"NoCommand", {}, "no command given"},
+        UsageCase{"UnknownCommand", {"frobnicate"}, "unknown command \"frobnicate\""},
+        UsageCase{"UnknownOption", {"users", "list", "--colour", "red"}, "unknown option --colour"},
+        UsageCase{"MissingValue", {"sync", "--user"}, "option --user needs a value"},
+        UsageCase{"MissingCreator",
+                  {"conduit", "add", "--conduit", "X.dll", "--com-client", "A.B"},
+                  "option --creator is required"},
+        UsageCase{"BadCreator", {"conduit", "remove", "--creator", "TOOLONG"}, "Invalid creator ID"},
+        UsageCase{"BadPriority",
+                  {"conduit", "add", "--creator", "KLXC", "--conduit", "X", "--com-client", "P", "--priority", "high"},
+                  "--priority must be a whole number"},
+        UsageCase{
+            "BadAction", {"sync", "--user", "A", "--handheld", "/x", "--action", "merge"}, "unknown action \"merge\""},
+        UsageCase{"UsersAddWithoutName", {"users", "add"}, "users add takes one NAME"},
+        UsageCase{"TwoUserSelectors", {"sync", "--user", "A", "--user-id", "1", "--handheld", "/x"}, "not both"}),
+    [](const testing::TestParamInfo<UsageCase> &info) { return std::string(info.param.name); });
+
+TEST_F(HotSyncProgramTest, UsersAreAddedAndListedAndTheRootComesFromTheEnvironmentToo)
+{
+    auto anna = addUser("Anna Berg");
+    auto r = runProgram(scratch, {"users", "add", "Anna Berg", "--directory", (dir / "anna2").string()},
+                        {"HOTSYNC_ROOT=" + root.string()});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    auto second = std::stoi(r.out);
+    EXPECT_NE(anna, second);
+
+    r = hotsync({"users", "list"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(lines(r.out),
+                testing::ElementsAre(std::to_string(anna) + "\tAnna Berg\t" +
+                                         (root / "users" / (std::to_string(anna) + "-Anna Berg")).string(),
+                                     std::to_string(second) + "\tAnna Berg\t" + (dir / "anna2").string()));
+
+    r = hotsync({"sync", "--user", "Anna Berg", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("Several HotSync users are named \"Anna Berg\""));
+}
+
+TEST_F(HotSyncProgramTest, SyncInstallsQueuedFilesRunsTheConduitAndLogs)
+{
+    setUpConduit();
+    auto anna = addUser("Anna");
+    createHandheldDatabase();
+    fs::path app = dir / "apps folder" / "Gearvane app.prc";
+    fs::create_directories(app.parent_path());
+    auto prc = palmsync::PalmDatabase::createResourceDatabase("Gearvane", "appl", "KLXC", 0);
+    prc.resources.push_back({"code", 1, {0x4E, 0x75}});
+    prc.save(app);
+    auto r = hotsync({"install", "--user", "Anna", app.string()});
+    ASSERT_EQ(r.status, 0) << describe(r);
+
+    r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    fs::path conduitFolder = root / "users" / (std::to_string(anna) + "-Anna") / "fake dir";
+    EXPECT_THAT(lines(r.out),
+                testing::ElementsAre("HotSync started for Anna", "Installed Gearvane app.prc as Gearvane.prc",
+                                     "OK Fake type=0 user=Anna path=" + conduitFolder.string(), "HotSync completed"));
+    EXPECT_TRUE(fs::is_directory(conduitFolder));
+    EXPECT_EQ(palmsync::PalmDatabase::load(handheld / "Gearvane.prc").resources, prc.resources);
+    EXPECT_TRUE(InstallQueue(HostRoot(root)).list(anna).empty());
+    EXPECT_THAT(handheldRecords(), testing::ElementsAre("Anna|0"));
+
+    auto log = lines(gvtest::readFileText(HostRoot(root).logFile(anna)));
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_THAT(log[2], testing::MatchesRegex("[0-9-]{10} [0-9:]{8} OK Fake type=0 user=Anna path=.*"));
+}
+
+TEST_F(HotSyncProgramTest, TheTemporaryActionHoldsForOneHotSyncAndAnExplicitActionWins)
+{
+    setUpConduit();
+    auto anna = addUser("Anna");
+    createHandheldDatabase();
+    ActionStore(HostRoot(root)).set(anna, CreatorId::fromText("TEST"), {3, 2});
+
+    std::vector<std::string> seen;
+    for (const auto &extra : std::vector<std::vector<std::string>>{{}, {"--action", "handheld-overwrites"}, {}}) {
+        std::vector<std::string> args{"sync", "--user-id", std::to_string(anna), "--handheld", handheld.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        auto r = hotsync(args);
+        ASSERT_EQ(r.status, 0) << describe(r);
+    }
+    auto r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string(), "--action", "nothing"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("OK Fake nothing"));
+
+    EXPECT_THAT(handheldRecords(), testing::ElementsAre("Anna|2", "Anna|2", "Anna|3"));
+    EXPECT_EQ(ActionStore(HostRoot(root)).get(anna, CreatorId::fromText("TEST")), (ConduitActions{3, std::nullopt}));
+}
+
+TEST_F(HotSyncProgramTest, ConduitFailuresMakeTheHotSyncFailButTheOthersStillRun)
+{
+    setUpConduit();
+    auto anna = addUser("Anna");
+    // The handheld lacks FakeDB-TEST: the conduit logs an error line.
+    auto r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): Database FakeDB-TEST not found on the handheld"));
+    EXPECT_THAT(r.out, HasSubstr("HotSync completed with errors"));
+
+    // A conduit whose class is not registered fails; the fake one still runs.
+    r = hotsync({"conduit", "add", "--creator", "GONE", "--conduit", "ComConduit.dll", "--com-client", "No.Such",
+                 "--priority", "0", "--title", "Gone"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    createHandheldDatabase();
+    r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("ERROR (Gone): Class No.Such is not registered"));
+    EXPECT_THAT(r.out, HasSubstr("OK Fake type=0"));
+    ASSERT_EQ(hotsync({"conduit", "remove", "--creator", "GONE"}).status, 0);
+
+    // A failing status from BeginProcess fails the HotSync even without an error line.
+    gvtest::writeFileText(root / "users" / (std::to_string(anna) + "-Anna") / "fake dir" / "fail-status", "");
+    r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): BeginProcess failed: fake failure requested"));
+}
+
+TEST_F(HotSyncProgramTest, AConduitLibraryWithLiveObjectsStaysLoadedAndIsReported)
+{
+    setUpConduit();
+    auto anna = addUser("Anna");
+    createHandheldDatabase();
+    fs::path conduitFolder = root / "users" / (std::to_string(anna) + "-Anna") / "fake dir";
+    fs::create_directories(conduitFolder);
+    gvtest::writeFileText(conduitFolder / "keep-alive", "");
+    auto r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("WARNING (Fake): " + library.string() + " still has live objects and stays loaded"));
+    EXPECT_THAT(r.out, HasSubstr("OK Fake type=0"));
+}
+
+TEST_F(HotSyncProgramTest, AConduitFolderOutsideTheUserFolderIsRefused)
+{
+    setUpConduit();
+    addUser("Anna");
+    createHandheldDatabase();
+    ASSERT_EQ(hotsync({"conduit", "remove", "--creator", "TEST"}).status, 0);
+    auto r = hotsync({"conduit", "add", "--creator", "TEST", "--conduit", "ComConduit.dll", "--com-client",
+                      "GvTest.FakeClientNotify", "--directory", "../../escape", "--title", "Fake"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): The conduit folder \"../../escape\" must be a folder name"));
+    EXPECT_FALSE(fs::exists(root / "escape"));
+    EXPECT_THAT(handheldRecords(), testing::IsEmpty());
+}
+
+TEST_F(HotSyncProgramTest, AFileThatCannotBeInstalledStaysQueuedAndIsReported)
+{
+    auto anna = addUser("Anna");
+    gvtest::writeFileText(dir / "broken.pdb", "not a database");
+    ASSERT_EQ(hotsync({"install", "--user", "Anna", (dir / "broken.pdb").string()}).status, 0);
+    auto r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("ERROR (Install): "));
+    EXPECT_THAT(InstallQueue(HostRoot(root)).list(anna), testing::ElementsAre(dir / "broken.pdb"));
+    EXPECT_TRUE(fs::is_empty(handheld));
+}
+
+TEST_F(HotSyncProgramTest, RegistrationWritesTheClassKeysAndUnregistrationRemovesThem)
+{
+    setUpConduit();
+    registry::Registry reg(root);
+    auto clsid = reg.stringValue(registry::Hive::ClassesRoot, "GvTest.FakeClientNotify\\Clsid", "");
+    ASSERT_TRUE(clsid);
+    EXPECT_EQ(reg.stringValue(registry::Hive::ClassesRoot, "CLSID\\" + *clsid + "\\InprocServer32", ""),
+              library.string());
+
+    auto r = hotsync({"unregister", library.string()});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_FALSE(reg.keyExists(registry::Hive::ClassesRoot, "GvTest.FakeClientNotify"));
+    EXPECT_FALSE(reg.keyExists(registry::Hive::ClassesRoot, "CLSID\\" + *clsid));
+
+    addUser("Anna");
+    createHandheldDatabase();
+    r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): Class GvTest.FakeClientNotify is not registered"));
+}
+
+TEST_F(HotSyncProgramTest, RegistrationFailuresAreReported)
+{
+    gvtest::writeFileText(dir / "a file", "x");
+    auto r = runProgram(
+        scratch, {"--root", (dir / "a file").string(), "register", (gvtest::binaryDir() / "FakeConduit.so").string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("DllRegisterServer of"));
+
+    r = hotsync({"register", (dir / "missing.so").string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("missing.so"));
+
+    r = hotsync({"conduit", "add", "--creator", "KLXC", "--conduit", "ComConduit.dll", "--com-client", "A.B"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    r = hotsync({"conduit", "add", "--creator", "KLXC", "--conduit", "ComConduit.dll", "--com-client", "C.D"});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("-1005"));
+    r = hotsync({"conduit", "list"});
+    EXPECT_THAT(r.out, HasSubstr("COMClient=A.B")) << "the first registration stays";
+}
+
+TEST_F(HotSyncProgramTest, ConfigureStoresWhatTheConduitHandsBack)
+{
+    setUpConduit();
+    auto anna = addUser("Anna");
+    const auto creator = CreatorId::fromText("TEST");
+    fs::path record = scratch / "cfg.txt";
+    auto configure = [&](const char *answer) {
+        std::vector<std::string> env{"GVTEST_CFG_RECORD=" + record.string(),
+                                     std::string("GVTEST_CFG_ANSWER=") + (answer ? answer : "")};
+        return hotsync({"configure", "--user", "Anna", "--creator", "TEST"}, env);
+    };
+
+    auto r = configure("1 3");
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_EQ(r.out, "Permanent action: desktop-overwrites\n");
+    EXPECT_THAT(gvtest::readFileText(record), HasSubstr("|0 0")) << "first time: synchronise";
+    EXPECT_EQ(ActionStore(HostRoot(root)).get(anna, creator), (ConduitActions{3, 3}));
+
+    r = configure("2 6");
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_EQ(r.out, "Next HotSync only: nothing\n");
+    EXPECT_THAT(gvtest::readFileText(record), HasSubstr("|3 3"));
+    EXPECT_EQ(ActionStore(HostRoot(root)).get(anna, creator), (ConduitActions{3, 6}));
+
+    r = configure(nullptr);
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_EQ(r.out, "Unchanged\n");
+    EXPECT_THAT(gvtest::readFileText(record), HasSubstr("|3 6"));
+    EXPECT_EQ(ActionStore(HostRoot(root)).get(anna, creator), (ConduitActions{3, 6}));
+
+    r = hotsync({"configure", "--user", "Anna", "--creator", "NONE"});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("No conduit is registered for creator NONE"));
+}
+
+TEST_F(HotSyncProgramTest, DumpPrintsHeaderAndRecords)
+{
+    auto db = palmsync::PalmDatabase::createRecordDatabase("MainDB-KLXC", "DATA", "KLXC", 0);
+    db.records.push_back({0x40, 3, 0x000102, {0x00, 0xAB, 0x10}});
+    db.records.push_back({0x80, 0, 0x000103, {}});
+    db.appInfo = std::vector<std::uint8_t>{1, 2};
+    db.save(dir / "main.pdb");
+
+    auto r = hotsync({"dump", (dir / "main.pdb").string()});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("Name: MainDB-KLXC\n"));
+    EXPECT_THAT(r.out, HasSubstr("Type: DATA\nCreator: KLXC\n"));
+    EXPECT_THAT(r.out, HasSubstr("App info: 2 bytes: 01 02\n"));
+    EXPECT_THAT(r.out, HasSubstr("Records: 2\n  id=258 attributes=0x40 category=3 size=3 bytes=00 AB 10\n"
+                                 "  id=259 attributes=0x80 category=0 size=0 bytes=\n"));
+
+    gvtest::writeFileText(dir / "bad.pdb", std::string(50, 'x'));
+    r = hotsync({"dump", (dir / "bad.pdb").string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("bad.pdb"));
+}
+
+} // namespace
