@@ -4,7 +4,7 @@
 #include "SyncFixture.h"
 
 #include "KLXClientNotify.h"
-#include "SafePurgeQuery.h"
+#include "DatabaseQuerySpy.h"
 #include "com/ComPtr.h"
 #include "palmsync/HotSyncSession.h"
 
@@ -207,7 +207,7 @@ TEST_F(BeginProcess, SecondHotSyncOnTheSameObjectStartsAfresh)
         if (run == 1)
             setRecords(kMainDB, {palmRecord(42, mainBytes({}), 0x40)});
         palmsync::HotSyncSession session({userName, pathName, 0, handheldDir});
-        installSafePurge();
+        installDatabaseQuerySpy();
         std::int16_t result = -1;
         EXPECT_EQ(notify->BeginProcess(&result), com::S_OK);
         EXPECT_EQ(result, 0);

@@ -5,7 +5,7 @@
 #include "SyncFixture.h"
 
 #include "KLXClientNotify.h"
-#include "SafePurgeQuery.h"
+#include "DatabaseQuerySpy.h"
 #include "com/ClassTable.h"
 #include "palmsync/HotSyncSession.h"
 
@@ -310,7 +310,7 @@ TEST_P(FixEquivalence, OnePassFixGivesTheLiteralOutcome)
 
     {
         palmsync::HotSyncSession session({userName, pathName, 0, handheldDir});
-        installSafePurge();
+        installDatabaseQuerySpy();
         {
             using namespace palmsync;
             com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);

@@ -2,7 +2,7 @@
 
 #include "DesktopSchema.h"
 #include "KLXClientNotify.h"
-#include "SafePurgeQuery.h"
+#include "DatabaseQuerySpy.h"
 #include "com/ComPtr.h"
 #include "desktopdb/Table.h"
 #include "palmsync/HandheldFolder.h"
@@ -206,7 +206,7 @@ std::optional<Row> HotSyncFixture::rowWithDbid(const std::string &table, std::in
 std::vector<std::string> HotSyncFixture::runHotSync(std::int32_t syncType)
 {
     palmsync::HotSyncSession session({userName, pathName, syncType, handheldDir});
-    installSafePurge();
+    installDatabaseQuerySpy();
     {
         com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);
         lastResult = -1;
