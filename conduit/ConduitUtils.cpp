@@ -144,9 +144,9 @@ std::string FloatToStr(double value)
     if (value == 0)
         return "0";
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value);
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
     // buf: [-]d.dddddddddddddde[+-]xx
-    std::string s = buf;
+    std::string s(buf, ec == std::errc() ? end : buf);
     bool negative = s[0] == '-';
     if (negative)
         s.erase(0, 1);

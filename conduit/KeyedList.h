@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <memory>
 #include <string>
@@ -10,11 +9,20 @@ namespace conduit {
 
 // Text order ignoring case, as the sorted record lists compare their keys.
 struct CaseInsensitiveLess {
+    static unsigned char lower(char c)
+    {
+        unsigned char u = static_cast<unsigned char>(c);
+        return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+    }
     bool operator()(const std::string &a, const std::string &b) const
     {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-        });
+        const std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            unsigned char x = lower(a[i]), y = lower(b[i]);
+            if (x != y)
+                return x < y;
+        }
+        return a.size() < b.size();
     }
 };
 

@@ -70,11 +70,15 @@ void HotSyncSession::Impl::flush(OpenDatabase &open)
 {
     if (!open.changed)
         return;
-    // Work on a copy so that a failed write does not bump the header twice.
-    PalmDatabase copy = open.db;
-    copy.touch(std::time(nullptr));
-    copy.save(open.file);
-    open.db.header = copy.header;
+    // A failed write must not bump the header twice: it is put back then.
+    const PalmDatabaseHeader before = open.db.header;
+    open.db.touch(std::time(nullptr));
+    try {
+        open.db.save(open.file);
+    } catch (...) {
+        open.db.header = before;
+        throw;
+    }
     open.changed = false;
 }
 

@@ -64,11 +64,26 @@ void Table::Impl::requireWritable(const Field &field) const
 
 int Table::Impl::fieldIndex(const std::string &fieldName) const
 {
-    for (std::size_t i = 0; i < defs.size(); ++i) {
-        if (sameName(defs[i].name, fieldName))
-            return static_cast<int>(i);
+    auto lowered = [](std::string text) {
+        for (char &c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    if (fieldMapsBuiltFor != defs.size() ||
+        (!defs.empty() && !fieldByExactName.count(defs.front().name))) {
+        fieldByExactName.clear();
+        fieldByLowerName.clear();
+        for (std::size_t i = 0; i < defs.size(); ++i) {
+            fieldByExactName.emplace(defs[i].name, static_cast<int>(i));
+            fieldByLowerName.emplace(lowered(defs[i].name), static_cast<int>(i));
+        }
+        fieldMapsBuiltFor = defs.size();
     }
-    return -1;
+    auto exact = fieldByExactName.find(fieldName);
+    if (exact != fieldByExactName.end())
+        return exact->second;
+    auto any = fieldByLowerName.find(lowered(fieldName));
+    return any == fieldByLowerName.end() ? -1 : any->second;
 }
 
 void Table::Impl::loadRowids()

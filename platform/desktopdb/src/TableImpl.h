@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace desktopdb {
@@ -46,6 +47,11 @@ struct Table::Impl {
     void requireActive() const;
     void requireWritable(const Field &field) const;
     int fieldIndex(const std::string &fieldName) const; // -1 when missing
+    // Field positions by exact name and by lower-case name, rebuilt when
+    // the field list changes; a sync looks fields up by name for every row.
+    mutable std::unordered_map<std::string, int> fieldByExactName;
+    mutable std::unordered_map<std::string, int> fieldByLowerName;
+    mutable std::size_t fieldMapsBuiltFor = static_cast<std::size_t>(-1);
     void loadRowids();
     void loadRow();
     void resetPosition();

@@ -129,7 +129,11 @@ public:
 #ifdef GV_UTILS_UPDATER_COPY
     void ScaleButtonsLargeFonts(QWidget *container);
 #else
-    void DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background, QObject *picture,
+    // The picture is an image control (a QLabel showing a pixmap) or a bitmap;
+    // other objects draw nothing.
+    void DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background, const QObject *picture,
+                         const QRect &clip);
+    void DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background, const QPixmap &picture,
                          const QRect &clip);
     void MakeCheckGlyphs(QPixmap &marked, QPixmap &unmarked, bool alternative, int kind);
 #endif

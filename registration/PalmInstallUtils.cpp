@@ -1,0 +1,66 @@
+#include "PalmInstallUtils.h"
+
+#include "GetUsersForm.h"
+#include "UserObject.h"
+
+#include "palmcontrols/ControlFactory.h"
+#include "palmcontrols/TConduitData.h"
+#include "palmcontrols/TConduitManager.h"
+#include "palmcontrols/THotSyncApi.h"
+#include "palmcontrols/TUserData.h"
+
+#include <stdexcept>
+
+using namespace palmcontrols;
+
+void RegisterConduit()
+{
+    auto manager = createControl<TConduitManager>();
+    auto data = createControl<TConduitData>();
+
+    const std::int32_t creator = manager->CreatorFromText(GearvaneCreator);
+    std::int32_t r = manager->InstallConduit(creator, true);
+    if (r < 0 && r != ConduitAlreadyInstalled)
+        throw std::runtime_error("InstallConduit Failed with Error " + std::to_string(r));
+    if (r >= 0) {
+        r = data->AssignCreator(creator);
+        if (r < 0)
+            throw std::runtime_error("AssignCreator Failed with Error " + std::to_string(r));
+        data->Set_ConduitName("ComConduit.dll");
+        data->Set_Priority(2);
+        data->Set_RemoteDb("MainDB-KLXC");
+        data->Set_Directory("gearvane");
+        data->Set_fileName("MainDB-KLXC.PDB");
+        data->Set_Title("Gearvane");
+        data->Set_CreatorValue("COMClient", "", "Tarnlink.KLXGVClientNotify");
+    }
+    HotSyncNotify();
+}
+
+void HotSyncNotify()
+{
+    createControl<THotSyncApi>()->HotSyncNotify(0);
+}
+
+void InstallForUsers(TclsUtils &utils, const std::string &fileName)
+{
+    auto userData = createControl<TUserData>();
+    TUserList users = PickUsers(utils);
+    struct Release {
+        TUserList &list;
+        ~Release() { ClearUserList(list); }
+    } release{users};
+    // A user whose file could not be queued would otherwise wait in vain for
+    // it while the run reports success.
+    for (std::size_t i = 0; i < users.Count(); ++i) {
+        const TUserObject &user = users.Object(i);
+        std::int32_t r = userData->SelectUser(user.UserId);
+        if (r < 0)
+            throw std::runtime_error("SelectUser Failed with Error " + std::to_string(r) + " for user " +
+                                     user.UserName);
+        r = userData->QueueInstall(fileName);
+        if (r < 0)
+            throw std::runtime_error("QueueInstall Failed with Error " + std::to_string(r) + " for user " +
+                                     user.UserName);
+    }
+}
