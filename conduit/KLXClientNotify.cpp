@@ -157,6 +157,9 @@ HRESULT TKLXGVClientNotify::BeginProcess(std::int16_t *result)
 
 void TKLXGVClientNotify::releaseRunObjects()
 {
+    // The handheld database belongs to this HotSync: an adapter kept for a
+    // later BeginProcess would act on a database that HotSync has closed.
+    RemoteDatabase = nullptr;
     SystemAdapter = nullptr;
     HotsyncInfo = nullptr;
     DatabaseQuery = nullptr;

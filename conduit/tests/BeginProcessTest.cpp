@@ -3,6 +3,11 @@
 
 #include "SyncFixture.h"
 
+#include "KLXClientNotify.h"
+#include "DatabaseQuerySpy.h"
+#include "com/ComPtr.h"
+#include "palmsync/HotSyncSession.h"
+
 #include <sqlite3.h>
 
 #include <set>
@@ -22,7 +27,10 @@ protected:
     }
 };
 
-bool startsWith(const std::string &text, const std::string &prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string &text, const std::string &prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
 
 bool endsWith(const std::string &text, const std::string &suffix)
 {
@@ -184,6 +192,46 @@ TEST_F(BeginProcess, UserNameLongerThanItsColumnFindsItsRowsAgain)
     auto table = rows("SUPPLIER");
     ASSERT_EQ(table.size(), 1u);
     EXPECT_EQ(intOf(table[0], "DBID"), 42);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BeginProcess, SecondHotSyncOnTheSameObjectStartsAfresh)
+{
+    // The first run ends with the main database open (the vendor fix).
+    addRow("SUPPLIER", syncColumns(-1, false) + Row{{"Name", "Garage"}});
+    com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);
+    for (int run = 0; run < 2; ++run) {
+        if (run == 1)
+            setRecords(kMainDB, {palmRecord(42, mainBytes({}), 0x40)});
+        palmsync::HotSyncSession session({userName, pathName, 0, handheldDir});
+        installDatabaseQuerySpy();
+        std::int16_t result = -1;
+        EXPECT_EQ(notify->BeginProcess(&result), com::S_OK);
+        EXPECT_EQ(result, 0);
+        session.end();
+        EXPECT_EQ(session.logLines(), std::vector<std::string>{"OK Gearvane"}) << "run " << run;
+    }
+    EXPECT_TRUE(rowWithDbid("MAIN", 42));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BeginProcess, DamagedTableFileFailsWithTheEnginesMessage)
+{
+    gvtest::writeFileText(tableFile("OILGRADE"), "this is not a table file, just text long enough to be read");
+    auto log = runHotSync(0);
+    ASSERT_EQ(log.size(), 1u);
+    const std::string prefix = "ERROR (Gearvane): syncStandard: openDesktopDatabase: ";
+    EXPECT_TRUE(startsWith(log[0], prefix)) << log[0];
+    EXPECT_GT(log[0].size(), prefix.size());
+    EXPECT_EQ(log[0].find("createDatabase"), std::string::npos) << "an existing file is never recreated";
+    EXPECT_TRUE(rows("MAIN").empty());
+    EXPECT_FALSE(std::filesystem::exists(tableFile("SUPPLIER")));
 }
 
 } // namespace

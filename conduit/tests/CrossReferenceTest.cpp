@@ -5,7 +5,7 @@
 #include "SyncFixture.h"
 
 #include "KLXClientNotify.h"
-#include "SafePurgeQuery.h"
+#include "DatabaseQuerySpy.h"
 #include "com/ClassTable.h"
 #include "palmsync/HotSyncSession.h"
 
@@ -15,12 +15,15 @@ using namespace conduittest;
 
 namespace {
 
-bool startsWith(const std::string &text, const std::string &prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string &text, const std::string &prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
 
 Row mainRow(std::int64_t vehicleId, std::int64_t vendorId, std::int64_t mileage)
 {
-    return {{"VehicleId", vehicleId}, {"VendorId", vendorId}, {"Mileage", mileage}, {"TranDate", 37000.0},
-            {"Notes", "desk"}, {"Filler", "desk filler"}};
+    return {{"VehicleId", vehicleId}, {"VendorId", vendorId}, {"Mileage", mileage},
+            {"TranDate", 37000.0},    {"Notes", "desk"},      {"Filler", "desk filler"}};
 }
 
 MainRecord mainRecord(std::int32_t vehicleId, std::int32_t vendorId, std::int32_t mileage)
@@ -125,6 +128,18 @@ TEST_F(CrossReferences, NewOilGradeRenumbersVehicles)
     EXPECT_EQ(textOf(*rowWithDbid("VEHICLE", 50), "Notes"), "hand");
 }
 
+TEST_F(CrossReferences, FixesRunOnlyForTablesWithNewRecords)
+{
+    addRow("OILGRADE", syncColumns(42, true, true) + Row{{"Name", "Changed"}});
+    setRecords(kOilGradeDB, {palmRecord(42, oilGradeBytes({1, 0, "Old", ""}))});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+    EXPECT_EQ(databasesOpened(), (std::vector<std::string>{kMainDB, kOilGradeDB, kSupplierDB, kVehicleDB}));
+
+    addRow("SUPPLIER", syncColumns(-1, false) + Row{{"Name", "New"}});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+    EXPECT_EQ(databasesOpened(), (std::vector<std::string>{kMainDB, kOilGradeDB, kSupplierDB, kVehicleDB, kMainDB}));
+}
+
 TEST_F(CrossReferences, NewRowsWithoutIdLeaveEmptyReferencesAlone)
 {
     // 0 names no record: a new row that carried 0 is referred to by nobody.
@@ -180,8 +195,8 @@ TEST_F(CrossReferences, DesktopOverwritesHandheldRenumbersEveryReference)
     setRecords(kOilGradeDB, {palmRecord(42, oilGradeBytes({1, 50, "Oil", ""}))});
     setRecords(kSupplierDB, {palmRecord(60, supplierBytes({0, "Shop", "", ""}))});
     setRecords(kVehicleDB, {palmRecord(50, vehicleBytes({42, 0, 0, "Car", "", "", "", "", ""}))});
-    setRecords(kMainDB, {palmRecord(70, mainBytes(mainRecord(50, 60, 123))),
-                         palmRecord(71, mainBytes(mainRecord(50, 0, 124)))});
+    setRecords(kMainDB,
+               {palmRecord(70, mainBytes(mainRecord(50, 60, 123))), palmRecord(71, mainBytes(mainRecord(50, 0, 124)))});
 
     EXPECT_EQ(runHotSync(3), std::vector<std::string>{"OK Gearvane"});
 
@@ -220,7 +235,7 @@ struct ModelRow {
 };
 
 struct Expected {
-    std::map<std::int32_t, MainRecord> records;  // by id, after the fix
+    std::map<std::int32_t, MainRecord> records; // by id, after the fix
     std::map<std::int32_t, std::uint8_t> attributes;
     std::vector<ModelRow> rows;
 };
@@ -295,7 +310,7 @@ TEST_P(FixEquivalence, OnePassFixGivesTheLiteralOutcome)
 
     {
         palmsync::HotSyncSession session({userName, pathName, 0, handheldDir});
-        installSafePurge();
+        installDatabaseQuerySpy();
         {
             using namespace palmsync;
             com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);
@@ -344,7 +359,6 @@ TEST_P(FixEquivalence, OnePassFixGivesTheLiteralOutcome)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(RandomInputs, FixEquivalence,
-                         ::testing::Combine(::testing::Range(1, 13), ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(RandomInputs, FixEquivalence, ::testing::Combine(::testing::Range(1, 13), ::testing::Bool()));
 
 } // namespace

@@ -17,12 +17,16 @@ protected:
     {
         addRow("OILGRADE", syncColumns(-1, false) + Row{{"Name", "5W30"}, {"ItemCost", 7.25}});
         addRow("SUPPLIER", syncColumns(-1, false) + Row{{"Name", "Shop"}, {"MainId", std::int64_t{4}}});
-        addRow("VEHICLE", syncColumns(-1, false) + Row{{"Name", "Van"}, {"OilGradeId", std::int64_t{-1}},
-                                                      {"ModelYear", std::int64_t{1999}}});
+        addRow("VEHICLE",
+               syncColumns(-1, false) +
+                   Row{{"Name", "Van"}, {"OilGradeId", std::int64_t{-1}}, {"ModelYear", std::int64_t{1999}}});
         addRow("VEHICLE", syncColumns(50, true, true) + Row{{"Name", "Car (desk)"}, {"OilGradeId", std::int64_t{40}}});
-        addRow("MAIN", syncColumns(-1, false) + Row{{"VehicleId", std::int64_t{-1}}, {"VendorId", std::int64_t{-1}},
-                                                   {"TranDate", conduit::EncodeDate(2003, 5, 6)},
-                                                   {"TotalCost", 45.1}, {"Qty", 30.0}, {"Type", "FU"}});
+        addRow("MAIN", syncColumns(-1, false) + Row{{"VehicleId", std::int64_t{-1}},
+                                                    {"VendorId", std::int64_t{-1}},
+                                                    {"TranDate", conduit::EncodeDate(2003, 5, 6)},
+                                                    {"TotalCost", 45.1},
+                                                    {"Qty", 30.0},
+                                                    {"Type", "FU"}});
 
         setRecords(kOilGradeDB, {palmRecord(40, oilGradeBytes({5, 99, "Synthetic", ""}), 0x40)});
         setRecords(kSupplierDB, {palmRecord(60, supplierBytes({1, "Market", "", ""}), 0x40)});
@@ -55,8 +59,10 @@ protected:
     // Every row is in step with a record of the same id and the same content.
     void expectBothSidesInStep()
     {
-        for (const auto &[table, database] : {std::pair{"OILGRADE", kOilGradeDB}, {"SUPPLIER", kSupplierDB},
-                                              {"VEHICLE", kVehicleDB}, {"MAIN", kMainDB}}) {
+        for (const auto &[table, database] : {std::pair{"OILGRADE", kOilGradeDB},
+                                              {"SUPPLIER", kSupplierDB},
+                                              {"VEHICLE", kVehicleDB},
+                                              {"MAIN", kMainDB}}) {
             auto tableRows = rows(table);
             EXPECT_EQ(tableRows.size(), records(database).size()) << table;
             for (const auto &row : tableRows) {

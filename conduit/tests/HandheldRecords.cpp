@@ -8,8 +8,7 @@ namespace {
 void need(const Bytes &b, std::size_t end)
 {
     if (b.size() < end)
-        throw std::out_of_range("record of " + std::to_string(b.size()) + " bytes read up to " +
-                                std::to_string(end));
+        throw std::out_of_range("record of " + std::to_string(b.size()) + " bytes read up to " + std::to_string(end));
 }
 } // namespace
 
@@ -130,7 +129,7 @@ SupplierRecord readSupplier(const Bytes &b)
 
 VehicleRecord readVehicle(const Bytes &b)
 {
-    return {get32(b, 4),         get32(b, 8),         get32(b, 12),         getText(b, 16, 15), getText(b, 31, 20),
+    return {get32(b, 4),        get32(b, 8),        get32(b, 12),       getText(b, 16, 15), getText(b, 31, 20),
             getText(b, 51, 10), getText(b, 61, 15), getText(b, 76, 10), getText(b, 86, 100)};
 }
 

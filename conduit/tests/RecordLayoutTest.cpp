@@ -28,8 +28,8 @@ class RecordLayouts : public HotSyncFixture {
 protected:
     void SetUp() override
     {
-        session = std::make_unique<palmsync::HotSyncSession>(
-            palmsync::SessionSettings{userName, pathName, 0, handheldDir});
+        session =
+            std::make_unique<palmsync::HotSyncSession>(palmsync::SessionSettings{userName, pathName, 0, handheldDir});
         utility = com::createInstance<IPDUtility>(IPDUtility::clsid);
         query = com::createInstance<palmsync::IPDDatabaseQuery>(palmsync::IPDDatabaseQuery::clsid);
     }
@@ -72,8 +72,7 @@ protected:
         return t;
     }
 
-    template <class T>
-    void appendRow(const std::string &name, T &object)
+    template <class T> void appendRow(const std::string &name, T &object)
     {
         auto t = table(name);
         t->append();
@@ -144,9 +143,9 @@ TEST_F(RecordLayouts, FullWidthNameLosesItsZeroByteToTheNextField)
 
 TEST_F(RecordLayouts, NewSupplierRecordHasItsFieldsAndZerosElsewhere)
 {
-    addRow("SUPPLIER", syncColumns(0, false) +
-                           Row{{"MainId", std::int64_t{0x01020304}}, {"Name", "Garage Nord"}, {"Notes", "odd"},
-                               {"Filler", "F"}});
+    addRow("SUPPLIER",
+           syncColumns(0, false) +
+               Row{{"MainId", std::int64_t{0x01020304}}, {"Name", "Garage Nord"}, {"Notes", "odd"}, {"Filler", "F"}});
     TToDoSupplierObject supplier(userName);
     supplier.readFromDesktop(*table("SUPPLIER"));
     supplier.writeToRemote(adapter(kSupplierDB), utility.get(), 0);

@@ -2,7 +2,7 @@
 
 #include "DesktopSchema.h"
 #include "KLXClientNotify.h"
-#include "SafePurgeQuery.h"
+#include "DatabaseQuerySpy.h"
 #include "com/ComPtr.h"
 #include "desktopdb/Table.h"
 #include "palmsync/HandheldFolder.h"
@@ -14,8 +14,7 @@ namespace conduittest {
 
 namespace {
 
-template <class T>
-T valueOf(const Row &row, const std::string &column)
+template <class T> T valueOf(const Row &row, const std::string &column)
 {
     auto it = row.find(column);
     if (it == row.end())
@@ -44,22 +43,39 @@ Value getField(desktopdb::Field &field)
     using desktopdb::FieldType;
     switch (field.dataType()) {
     case FieldType::AutoInc:
-    case FieldType::Integer: return static_cast<std::int64_t>(field.asInteger());
-    case FieldType::Boolean: return field.asBoolean();
+    case FieldType::Integer:
+        return static_cast<std::int64_t>(field.asInteger());
+    case FieldType::Boolean:
+        return field.asBoolean();
     case FieldType::Float:
-    case FieldType::Money: return field.asFloat();
-    case FieldType::Date: return field.asDateTime();
-    case FieldType::String: return field.asString();
+    case FieldType::Money:
+        return field.asFloat();
+    case FieldType::Date:
+        return field.asDateTime();
+    case FieldType::String:
+        return field.asString();
     }
     return std::monostate{};
 }
 
 } // namespace
 
-std::int64_t intOf(const Row &row, const std::string &column) { return valueOf<std::int64_t>(row, column); }
-bool boolOf(const Row &row, const std::string &column) { return valueOf<bool>(row, column); }
-double floatOf(const Row &row, const std::string &column) { return valueOf<double>(row, column); }
-std::string textOf(const Row &row, const std::string &column) { return valueOf<std::string>(row, column); }
+std::int64_t intOf(const Row &row, const std::string &column)
+{
+    return valueOf<std::int64_t>(row, column);
+}
+bool boolOf(const Row &row, const std::string &column)
+{
+    return valueOf<bool>(row, column);
+}
+double floatOf(const Row &row, const std::string &column)
+{
+    return valueOf<double>(row, column);
+}
+std::string textOf(const Row &row, const std::string &column)
+{
+    return valueOf<std::string>(row, column);
+}
 
 Row syncColumns(std::int64_t dbid, bool synced, bool modified, bool deleted)
 {
@@ -190,7 +206,7 @@ std::optional<Row> HotSyncFixture::rowWithDbid(const std::string &table, std::in
 std::vector<std::string> HotSyncFixture::runHotSync(std::int32_t syncType)
 {
     palmsync::HotSyncSession session({userName, pathName, syncType, handheldDir});
-    installSafePurge();
+    installDatabaseQuerySpy();
     {
         com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);
         lastResult = -1;

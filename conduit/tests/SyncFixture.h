@@ -38,8 +38,7 @@ std::string textOf(const Row &row, const std::string &column);
 Row syncColumns(std::int64_t dbid, bool synced, bool modified = false, bool deleted = false);
 Row operator+(Row a, const Row &b);
 
-palmsync::PalmRecord palmRecord(std::uint32_t id, Bytes data, std::uint8_t attributes = 0,
-                                std::uint8_t category = 0);
+palmsync::PalmRecord palmRecord(std::uint32_t id, Bytes data, std::uint8_t attributes = 0, std::uint8_t category = 0);
 
 class HotSyncFixture : public ::testing::Test {
 protected:

@@ -49,7 +49,10 @@ const TwoWayCase kTwoWayCases[] = {
     {"DeletedRecordWithoutRowIsRemoved", Desk::NoRow, Hand::MarkedDeleted, Holds::Gone, false, Holds::Gone},
 };
 
-void PrintTo(const TwoWayCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const TwoWayCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 const SupplierRecord kDeskSupplier{7, "Desk", "desk notes", "dfill"};
 const SupplierRecord kHandSupplier{9, "Hand", "hand notes", "hfill"};
@@ -77,18 +80,27 @@ void expectRecordHolds(const palmsync::PalmRecord &record, const SupplierRecord 
     EXPECT_EQ(got.filler, s.filler);
 }
 
-class TwoWaySync : public HotSyncFixture,
-                   public ::testing::WithParamInterface<std::tuple<TwoWayCase, std::int32_t>> {};
+class TwoWaySync : public HotSyncFixture, public ::testing::WithParamInterface<std::tuple<TwoWayCase, std::int32_t>> {};
 
 TEST_P(TwoWaySync, OutcomeOnBothSides)
 {
     const auto &[c, syncType] = GetParam();
     switch (c.desk) {
-    case Desk::NoRow: createTables(); break;
-    case Desk::NeverSynced: addRow("SUPPLIER", syncColumns(0, false) + supplierRow(kDeskSupplier)); break;
-    case Desk::Unchanged: addRow("SUPPLIER", syncColumns(kId, true) + supplierRow(kDeskSupplier)); break;
-    case Desk::Modified: addRow("SUPPLIER", syncColumns(kId, true, true) + supplierRow(kDeskSupplier)); break;
-    case Desk::Deleted: addRow("SUPPLIER", syncColumns(kId, true, false, true) + supplierRow(kDeskSupplier)); break;
+    case Desk::NoRow:
+        createTables();
+        break;
+    case Desk::NeverSynced:
+        addRow("SUPPLIER", syncColumns(0, false) + supplierRow(kDeskSupplier));
+        break;
+    case Desk::Unchanged:
+        addRow("SUPPLIER", syncColumns(kId, true) + supplierRow(kDeskSupplier));
+        break;
+    case Desk::Modified:
+        addRow("SUPPLIER", syncColumns(kId, true, true) + supplierRow(kDeskSupplier));
+        break;
+    case Desk::Deleted:
+        addRow("SUPPLIER", syncColumns(kId, true, false, true) + supplierRow(kDeskSupplier));
+        break;
     }
     const std::uint8_t attributes[] = {0, 0, 0x40, 0x80};
     // A record marked deleted carries no usable content: fill it with noise
@@ -297,10 +309,52 @@ TEST_F(SyncModes, OtherAttributeBitsAreWrittenBackAsZero)
     EXPECT_EQ(names(rows("SUPPLIER")), (std::vector<std::string>{"Desk", "Desk", "DirtySecret"}));
 }
 
+struct BadRecordCase {
+    const char *name;
+    std::string database;
+    Bytes data;
+    std::uint8_t attributes;
+    const char *logLine;
+};
+
+Bytes mainWithDate(std::initializer_list<std::uint16_t> words)
+{
+    MainRecord r;
+    std::copy(words.begin(), words.end(), r.date);
+    return mainBytes(r);
+}
+
+class BadHandheldRecords : public HotSyncFixture, public ::testing::WithParamInterface<BadRecordCase> {};
+
+TEST_P(BadHandheldRecords, StopTheRunWithTheConversionMessage)
+{
+    setRecords(GetParam().database, {palmRecord(42, GetParam().data, GetParam().attributes)});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{GetParam().logLine});
+}
+
+void PrintTo(const BadRecordCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+const BadRecordCase kBadRecords[] = {
+    {"AllZeroDate", kMainDB, Bytes(268, 0), 0,
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: Invalid argument to date encode"},
+    {"HourTwentyFive", kMainDB, mainWithDate({0, 0, 25, 1, 1, 2001, 2}), 0x40,
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: Invalid argument to time encode"},
+    {"NegativeCostFraction", kOilGradeDB, oilGradeBytes({12, -5, "", ""}), 0,
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: '12.-5' is not a valid floating point value"},
+    {"AllZeroDateOfDeletedRecord", kMainDB, Bytes(268, 0), 0x80, "OK Gearvane"},
+};
+INSTANTIATE_TEST_SUITE_P(Records, BadHandheldRecords, ::testing::ValuesIn(kBadRecords),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(SyncModes, FailureInsideTableKeepsEarlierWorkAndNextHotSyncConverges)
 {
-    addRow("MAIN", syncColumns(0, false) + Row{{"VehicleId", std::int64_t{5}}, {"Mileage", std::int64_t{1000}},
-                                               {"TranDate", 37000.0}, {"TotalCost", 12.5}});
+    addRow("MAIN", syncColumns(0, false) + Row{{"VehicleId", std::int64_t{5}},
+                                               {"Mileage", std::int64_t{1000}},
+                                               {"TranDate", 37000.0},
+                                               {"TotalCost", 12.5}});
     addRow("OILGRADE", syncColumns(0, false) + Row{{"Name", "DeskOil"}, {"ItemCost", 2.5}});
     setRecords(kOilGradeDB, {palmRecord(42, oilGradeBytes({3, 50, "Good", ""}), 0x40),
                              palmRecord(43, oilGradeBytes({12, -5, "Bad", ""}))});
