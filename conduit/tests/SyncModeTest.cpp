@@ -339,11 +339,12 @@ void PrintTo(const BadRecordCase &c, std::ostream *os)
 
 const BadRecordCase kBadRecords[] = {
     {"AllZeroDate", kMainDB, Bytes(268, 0), 0,
-     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: Invalid argument to date encode"},
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: Invalid argument to date encode (MainDB-KLXC record 42)"},
     {"HourTwentyFive", kMainDB, mainWithDate({0, 0, 25, 1, 1, 2001, 2}), 0x40,
-     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: Invalid argument to time encode"},
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: Invalid argument to time encode (MainDB-KLXC record 42)"},
     {"NegativeCostFraction", kOilGradeDB, oilGradeBytes({12, -5, "", ""}), 0,
-     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: '12.-5' is not a valid floating point value"},
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: '12.-5' is not a valid floating point value "
+     "(OilGradeDB-KLXC record 42)"},
     {"AllZeroDateOfDeletedRecord", kMainDB, Bytes(268, 0), 0x80, "OK Gearvane"},
 };
 INSTANTIATE_TEST_SUITE_P(Records, BadHandheldRecords, ::testing::ValuesIn(kBadRecords),
