@@ -40,10 +40,10 @@ InstallQueue::InstallQueue(HostRoot root) : root_(std::move(root)) {}
 void InstallQueue::enqueue(std::int32_t userId, const fs::path &file)
 {
     UserStore(root_).require(userId);
+    // A file may be queued before it exists (an installer queues what it is
+    // about to copy); the HotSync that finds it missing keeps it queued and
+    // says so in its log.
     fs::path absolute = fs::absolute(file).lexically_normal();
-    std::error_code ec;
-    if (!fs::is_regular_file(absolute, ec))
-        throw HostError("Cannot queue " + absolute.string() + ": no such file");
     registry::FileLock lock(root_.lockFile());
     RecordFile store(root_.installQueueFile(userId), tag);
     auto files = loadQueue(store);

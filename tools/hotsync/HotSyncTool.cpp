@@ -256,6 +256,9 @@ private:
         User user = selectUser(root_, cmd);
         InstallQueue queue(root_);
         for (const auto &file : cmd.words()) {
+            std::error_code ec;
+            if (!fs::is_regular_file(file, ec))
+                throw HostError("Cannot queue " + fs::absolute(file).lexically_normal().string() + ": no such file");
             queue.enqueue(user.id, file);
             out_ << "Queued " << fs::absolute(file).lexically_normal().string() << " for " << user.name << "\n";
         }

@@ -151,7 +151,10 @@ TEST_F(HotSyncProgramTest, SyncInstallsQueuedFilesRunsTheConduitAndLogs)
     auto prc = palmsync::PalmDatabase::createResourceDatabase("Gearvane", "appl", "KLXC", 0);
     prc.resources.push_back({"code", 1, {0x4E, 0x75}});
     prc.save(app);
-    auto r = hotsync({"install", "--user", "Anna", app.string()});
+    auto r = hotsync({"install", "--user", "Anna", (dir / "no such app.prc").string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("no such file"));
+    r = hotsync({"install", "--user", "Anna", app.string()});
     ASSERT_EQ(r.status, 0) << describe(r);
 
     r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
