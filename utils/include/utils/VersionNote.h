@@ -21,7 +21,7 @@
 #define GV_VERSION_NOTE_STR(x) GV_VERSION_NOTE_STR_(x)
 
 #define GV_VERSION_INFO(fmaj, fmin, frel, fbld, pmaj, pmin, prel, pbld, description, company, product)               \
-    __asm__(".pushsection .note.gearvane.version,\"a\",@note\n"                                                      \
+    __asm__(".pushsection .note.gearvane.version,\"a\",%note\n"                                                      \
             ".balign 4\n"                                                                                            \
             ".long 9\n"                                                                                              \
             ".long 8762f - 8761f\n"                                                                                  \
