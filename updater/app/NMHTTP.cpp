@@ -136,6 +136,8 @@ void TNMHTTP::connected()
         return;
     FTimer.start(TimeOut);
     call(OnConnect);
+    if (FDone)
+        return;
     status(2, QStringLiteral("Connected"));
     QByteArray request = "GET " + FPath.toLatin1() + " HTTP/1.1\r\nHost: " + QUrl::toAce(FHost);
     if (FPort != 80)

@@ -12,7 +12,8 @@ const QByteArray restoreCommand = QByteArrayLiteral("restore\n");
 TSingleInstance::TSingleInstance(const QString &title, QObject *parent)
     : QObject(parent), FTitle(title), FServer(new QLocalServer(this))
 {
-    FServer->setSocketOptions(QLocalServer::UserAccessOption);
+    // No socket options: with them Qt replaces an existing socket file, so a
+    // second copy started at the same moment would take over the name.
     connect(FServer, &QLocalServer::newConnection, this, [this] { connectionArrived(); });
 }
 
