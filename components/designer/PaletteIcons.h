@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QIcon>
+
+// The widget-box pictures of the two controls: a small edit box with a
+// three-dot button, the data-aware one with a grid of table cells below.
+QIcon paletteIconTEDITBUTTON();
+QIcon paletteIconTWWDBEDITBUTTON();
