@@ -70,15 +70,18 @@ public:
 
     int DefaultPort = 21;
     TIpFtpFileType FileType = ftAscii;
-    int IdleTimeout = 0;     // ms, control connection; 0 = none
-    int TransferTimeout = 0; // ms, data connection; 0 = none
+    int IdleTimeout = 0; // ms, control connection; 0 = none
+    // ms; 0 = none. Bounds both the wait for the server's data connection
+    // and every pause in the data it sends.
+    int TransferTimeout = 0;
     TIpSocksServer SocksServer;
     TIpDebugLog DebugLog;
     TIpEventLog EventLog;
 
     // Status reports and errors. Status reports are posted to the event loop;
     // errors and replies are delivered while the reply is handled, which is
-    // always from the event loop as well. A handler may call Logout or Abort.
+    // always from the event loop as well. A handler may call Logout or Abort;
+    // it must not delete the client (deleteLater is fine).
     TIpFtpEvent OnFtpStatus;
     TIpFtpEvent OnFtpError;
     TIpFtpEvent OnFtpReply;
@@ -96,8 +99,7 @@ public:
     // a name is empty, or when the local file cannot be opened (also reported
     // through OnFtpError). Throws EIpError when the transfer cannot be set up
     // (passive mode, SOCKS, a control connection that is not IPv4).
-    bool Retrieve(const QString &remoteFile, const QString &localFile, TIpFtpRetrieveMode mode,
-                  qint64 restartAt);
+    bool Retrieve(const QString &remoteFile, const QString &localFile, TIpFtpRetrieveMode mode, qint64 restartAt);
     bool Abort();
     bool Logout();
 

@@ -95,8 +95,7 @@ void TIpFtpClient::checkSupportedSetup() const
                        QStringLiteral("Connections through a SOCKS server are not supported by this FTP client"));
 }
 
-bool TIpFtpClient::Login(const QString &host, const QString &userName, const QString &account,
-                         const QString &password)
+bool TIpFtpClient::Login(const QString &host, const QString &userName, const QString &account, const QString &password)
 {
     const OperationScope scope(operationDepth_);
     if (state_ != stIdle)
@@ -135,9 +134,8 @@ bool TIpFtpClient::Login(const QString &host, const QString &userName, const QSt
         if (const auto literal = DottedIPv4Address(address.Host)) {
             control_->ConnectTo(*literal, port_);
         } else {
-            lookupId_ = QHostInfo::lookupHost(address.Host, this, [this](const QHostInfo &info) {
-                guarded([this, &info] { hostResolved(info); });
-            });
+            lookupId_ = QHostInfo::lookupHost(
+                address.Host, this, [this](const QHostInfo &info) { guarded([this, &info] { hostResolved(info); }); });
         }
     } catch (...) {
         dropControlConnection();
@@ -372,9 +370,9 @@ bool TIpFtpClient::Retrieve(const QString &remoteFile, const QString &localFile,
     bool isIPv4 = false;
     const quint32 ip = localAddress.toIPv4Address(&isIPv4);
     if (!isIPv4)
-        throw EIpError(IpFtpErrNotSupported,
-                       QStringLiteral("Active mode needs an IPv4 connection to the server, not %1")
-                           .arg(localAddress.toString()));
+        throw EIpError(
+            IpFtpErrNotSupported,
+            QStringLiteral("Active mode needs an IPv4 connection to the server, not %1").arg(localAddress.toString()));
 
     QString remote = remoteFile;
     remote.replace(QLatin1Char('\\'), QLatin1Char('/'));

@@ -49,5 +49,7 @@ void TIpEventLog::AddEvent(const QString &text)
 {
     if (!Enabled)
         return;
-    writeToFile((FormatDelphiDateTime(TimeFormat, QDateTime::currentDateTime()) + QLatin1Char(' ') + text + QLatin1Char('\n')).toUtf8());
+    writeToFile(
+        (FormatDelphiDateTime(TimeFormat, QDateTime::currentDateTime()) + QLatin1Char(' ') + text + QLatin1Char('\n'))
+            .toUtf8());
 }

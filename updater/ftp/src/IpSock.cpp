@@ -33,8 +33,7 @@ int IpSocketErrorCode(int qtSocketError)
     }
 }
 
-TIpConnection::TIpConnection(int idleTimeoutMs, QObject *parent)
-    : QObject(parent), socket_(new QTcpSocket(this))
+TIpConnection::TIpConnection(int idleTimeoutMs, QObject *parent) : QObject(parent), socket_(new QTcpSocket(this))
 {
     idleTimer_.setSingleShot(true);
     idleTimer_.setInterval(idleTimeoutMs > 0 ? idleTimeoutMs : 0);

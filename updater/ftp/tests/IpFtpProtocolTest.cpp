@@ -33,20 +33,19 @@ TEST_P(ReplyFraming, CollectsCompleteReplies)
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReplyFraming,
-    ::testing::Values(
-        FramingCase{"SingleLine", {"220 Ready\r\n"}, {{220, "220 Ready"}}},
-        FramingCase{"SplitAcrossReads", {"22", "0 Re", "ady\r", "\n"}, {{220, "220 Ready"}}},
-        FramingCase{"TwoInOneRead", {"331 Pw\r\n230 In\r\n"}, {{331, "331 Pw"}, {230, "230 In"}}},
-        FramingCase{"BareLineFeed", {"230 In\n"}, {{230, "230 In"}}},
-        FramingCase{"MultiLine",
-                    {"220-Hello\r\n", "more text\r\n220-still open\r\n", "220 Done\r\n"},
-                    {{220, "220-Hello\r\nmore text\r\n220-still open\r\n220 Done"}}},
-        FramingCase{"MultiLineClosesOnlyOnSameCode",
-                    {"211-Status\r\n 230 inner\r\n230 other code\r\n211 End\r\n"},
-                    {{211, "211-Status\r\n 230 inner\r\n230 other code\r\n211 End"}}},
-        FramingCase{"NonNumericCodeIsZero", {"abc hello\r\n"}, {{0, "abc hello"}}},
-        FramingCase{"ShortLine", {"22\r\n"}, {{0, "22"}}},
-        FramingCase{"IncompleteLineWaits", {"220 Rea"}, {}}),
+    ::testing::Values(FramingCase{"SingleLine", {"220 Ready\r\n"}, {{220, "220 Ready"}}},
+                      FramingCase{"SplitAcrossReads", {"22", "0 Re", "ady\r", "\n"}, {{220, "220 Ready"}}},
+                      FramingCase{"TwoInOneRead", {"331 Pw\r\n230 In\r\n"}, {{331, "331 Pw"}, {230, "230 In"}}},
+                      FramingCase{"BareLineFeed", {"230 In\n"}, {{230, "230 In"}}},
+                      FramingCase{"MultiLine",
+                                  {"220-Hello\r\n", "more text\r\n220-still open\r\n", "220 Done\r\n"},
+                                  {{220, "220-Hello\r\nmore text\r\n220-still open\r\n220 Done"}}},
+                      FramingCase{"MultiLineClosesOnlyOnSameCode",
+                                  {"211-Status\r\n 230 inner\r\n230 other code\r\n211 End\r\n"},
+                                  {{211, "211-Status\r\n 230 inner\r\n230 other code\r\n211 End"}}},
+                      FramingCase{"NonNumericCodeIsZero", {"abc hello\r\n"}, {{0, "abc hello"}}},
+                      FramingCase{"ShortLine", {"22\r\n"}, {{0, "22"}}},
+                      FramingCase{"IncompleteLineWaits", {"220 Rea"}, {}}),
     [](const ::testing::TestParamInfo<FramingCase> &info) { return std::string(info.param.name); });
 
 TEST(ReplyFramingLimits, ReplyAtTheCapIsAcceptedAndBeyondItFails)

@@ -34,7 +34,7 @@ bool acceptsConnections(quint16 port)
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    const bool ok = socket.waitForConnected(200);
+    const bool ok = socket.waitForConnected(2000);
     socket.abort();
     return ok;
 }
@@ -48,31 +48,31 @@ public:
     explicit RealFtpServer(const std::filesystem::path &folder)
     {
         // A port found free may be taken before the server binds it: retry.
-        for (int attempt = 0; attempt < 5 && !running(); ++attempt) {
+        for (int attempt = 0; attempt < 5 && !up_; ++attempt) {
             stop();
             port_ = freePort();
             process_ = std::make_unique<QProcess>();
             process_->setProcessChannelMode(QProcess::MergedChannels);
-            process_->start(python, {QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-i"),
-                                     QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port_),
-                                     QStringLiteral("-d"), QString::fromStdString(folder.string()),
-                                     QStringLiteral("-u"), QString::fromLatin1(User), QStringLiteral("-P"),
-                                     QString::fromLatin1(Password)});
+            process_->start(python,
+                            {QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-i"),
+                             QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port_),
+                             QStringLiteral("-d"), QString::fromStdString(folder.string()), QStringLiteral("-u"),
+                             QString::fromLatin1(User), QStringLiteral("-P"), QString::fromLatin1(Password)});
             if (!process_->waitForStarted(10000))
                 continue;
-            waitUntil([this] { return process_->state() != QProcess::Running || acceptsConnections(port_); }, 15000);
+            up_ =
+                waitUntil([this] { return !processRunning() || acceptsConnections(port_); }, 30000) && processRunning();
         }
     }
     ~RealFtpServer() { stop(); }
 
-    bool running() const
-    {
-        return process_ && process_->state() == QProcess::Running && acceptsConnections(port_);
-    }
+    bool running() const { return up_ && processRunning(); }
     QString hostText() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
     QByteArray output() const { return process_ ? process_->readAll() : QByteArray(); }
 
 private:
+    bool processRunning() const { return process_ && process_->state() == QProcess::Running; }
+
     void stop()
     {
         if (!process_)
@@ -83,6 +83,7 @@ private:
     }
 
     quint16 port_ = 0;
+    bool up_ = false;
     std::unique_ptr<QProcess> process_;
 };
 
@@ -156,8 +157,8 @@ protected:
     void retrieve(const QString &remote, const std::filesystem::path &local, qint64 offset)
     {
         ASSERT_TRUE(client.Retrieve(remote, QString::fromStdString(local.string()), rmRestart, offset));
-        ASSERT_TRUE(waitUntil(
-            [this] { return !(client.InProgress() && errorCode == 0 && !complete && !timedOut); }, 60000));
+        ASSERT_TRUE(
+            waitUntil([this] { return !(client.InProgress() && errorCode == 0 && !complete && !timedOut); }, 60000));
     }
 
     static inline bool available_ = false;

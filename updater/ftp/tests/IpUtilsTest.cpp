@@ -39,8 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"ftp://user@host/", "host", 0, "user", "", "/"},
                       AddressCase{"user:p@ss@host", "host", 0, "user", "p@ss", ""},
                       AddressCase{"  10.0.0.5:21  ", "10.0.0.5", 21, "", "", ""},
-                      AddressCase{"[::1]:2121", "::1", 2121, "", "", ""},
-                      AddressCase{"host:", "host", 0, "", "", ""}),
+                      AddressCase{"[::1]:2121", "::1", 2121, "", "", ""}, AddressCase{"host:", "host", 0, "", "", ""}),
     [](const ::testing::TestParamInfo<AddressCase> &info) { return "Case" + std::to_string(info.index); });
 
 TEST(AddressParsingFailures, TextsWithoutHostOrWithBadPort)
@@ -49,10 +48,10 @@ TEST(AddressParsingFailures, TextsWithoutHostOrWithBadPort)
         const char *text;
         int code;
     };
-    const Case cases[] = {{"", IpErrDestAddrReq},        {"ftp://", IpErrDestAddrReq},
-                          {"user:pw@:21", IpErrDestAddrReq}, {"/path/only", IpErrDestAddrReq},
-                          {"host:0", IpErrInvalid},      {"host:65536", IpErrInvalid},
-                          {"host:21x", IpErrInvalid}};
+    const Case cases[] = {
+        {"", IpErrDestAddrReq},           {"ftp://", IpErrDestAddrReq}, {"user:pw@:21", IpErrDestAddrReq},
+        {"/path/only", IpErrDestAddrReq}, {"host:0", IpErrInvalid},     {"host:65536", IpErrInvalid},
+        {"host:21x", IpErrInvalid}};
     for (const Case &c : cases) {
         try {
             ParseAddressText(QString::fromLatin1(c.text));
@@ -91,8 +90,7 @@ TEST(DelphiTimeFormat, FormatsLettersAsDelphiDoes)
         {"'at' hh \"o'clock\"", "at 14 o'clock"},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(FormatDelphiDateTime(QString::fromLatin1(c.format), t), QString::fromLatin1(c.expected))
-            << c.format;
+        EXPECT_EQ(FormatDelphiDateTime(QString::fromLatin1(c.format), t), QString::fromLatin1(c.expected)) << c.format;
 }
 
 } // namespace

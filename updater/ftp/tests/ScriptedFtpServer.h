@@ -8,13 +8,6 @@
 
 #include <functional>
 #include <memory>
-#include <ostream>
-
-// Readable QStrings in test failure messages.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 // Runs the event loop until the condition holds or the time limit passes (a
 // bound for a broken test, not a timing check).
