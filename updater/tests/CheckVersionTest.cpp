@@ -209,6 +209,27 @@ TEST_F(CheckVersion, AnUnknownHostIsExplainedOnceAndEndsSilently)
     EXPECT_TRUE(idleAfterFailure());
 }
 
+TEST_F(CheckVersion, MinimisingAndRestoringTheApplicationIsTracked)
+{
+    form->showMinimized();
+    EXPECT_TRUE(form->FMinimized);
+    form->showNormal();
+    EXPECT_FALSE(form->FMinimized);
+}
+
+TEST_F(CheckVersion, ACloseWhileMinimisedAsksTheOtherFormsFirst)
+{
+    TfrmNewVersionAvailable other(*utils, TUpdateServer{"web", "brenholt.example"});
+    other.show();
+    form->FMinimized = true;
+    other.btnCancel->setEnabled(false); // transferring: the other form refuses
+    form->close();
+    EXPECT_TRUE(form->isVisible());
+    other.btnCancel->setEnabled(true);
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+}
+
 TEST_F(CheckVersion, TheExplanationNamesTheWebHost)
 {
     TfrmCheckInternet named(*utils, TUpdateServer{"www.brenholt.example", "brenholt.example"});

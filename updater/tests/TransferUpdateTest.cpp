@@ -158,6 +158,18 @@ TEST_F(TransferUpdate, DownloadsTheWholeFileAndOffersToRunIt)
     EXPECT_TRUE(owner->btnCancel->isEnabled());
 }
 
+TEST_F(TransferUpdate, YesToTheRunPromptStartsTheUpdateInItsFolderAndCloses)
+{
+    const std::string script = "#!/bin/sh\necho ran > started.txt\n";
+    gvtest::writeFileText(temp.path() / "served" / "setup.sh", script);
+    utils->answer = [](const TMessageBoxRequest &) { return QMessageBox::Yes; };
+    start(server->hostText().toStdString(), "setup.sh", static_cast<std::int32_t>(script.size()));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return transfer.isNull(); }, 60000));
+    EXPECT_TRUE(utils->texts(mtError).empty());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return fs::exists(local("started.txt")); }, 10000));
+    EXPECT_FALSE(owner->isVisible());
+}
+
 TEST_F(TransferUpdate, ResumesBehindAPartialFileWhenAskedTo)
 {
     const std::vector<unsigned char> partial(content.begin(), content.begin() + 1000);
