@@ -230,16 +230,6 @@ TEST_F(CheckVersion, ACloseWhileMinimisedAsksTheOtherFormsFirst)
     EXPECT_FALSE(form->isVisible());
 }
 
-TEST_F(CheckVersion, TheExplanationNamesTheWebHost)
-{
-    TfrmCheckInternet named(*utils, TUpdateServer{"www.brenholt.example", "brenholt.example"});
-    EXPECT_EQ(named.lblMain->text(),
-              QStringLiteral("This will check to see if a newer version of Gearvane is available on the "
-                             "www.brenholt.example web site.  It will not affect Gearvane operation during the "
-                             "checking or file transfer."));
-    EXPECT_EQ(named.windowTitle(), QStringLiteral("Check For New Version"));
-}
-
 TEST_F(CheckVersion, TheButtonsAreCentredInTheForm)
 {
     const int left = form->pnlButtons->x() + form->btnCheck->x();

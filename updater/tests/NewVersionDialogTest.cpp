@@ -50,14 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
                                  false}),
     [](const auto &info) { return info.param.name; });
 
-TEST_F(NewVersionDialog, ACompleteInstallerThatDisappearsFallsBackToThePatch)
-{
-    load("[GEARVANE]\r\nFileName=p.exe\r\nFullFileName=full.exe\r\n");
-    dialog.rbFullInstallation->setChecked(true);
-    load("[GEARVANE]\r\nFileName=p.exe\r\n");
-    EXPECT_TRUE(dialog.rbPatchOnly->isChecked());
-}
-
 struct InfoCase {
     const char *name;
     const char *lines;
@@ -84,17 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
                                                     "Info10=k\r\nInfo1=never\r\n",
                                "a\nb\nc\nd\ne\nf\ng\nh\ni\nj\nk"}),
     [](const auto &info) { return info.param.name; });
-
-TEST_F(NewVersionDialog, ShowsTheVersionsAndRemembersTheSizes)
-{
-    load("[GEARVANE]\r\nAppName=Gearvane\r\nVersion=1.10\r\nFileName=p.exe\r\nFileSize=1234\r\n"
-         "FullFileName=f.exe\r\nFullFileSize=99999\r\n");
-    EXPECT_EQ(dialog.lblApplication->text(), QStringLiteral("Gearvane"));
-    EXPECT_EQ(dialog.lblCurrentVersion->text(), QStringLiteral("1.10"));
-    EXPECT_EQ(dialog.lblYourVersion->text(), QStringLiteral("1.9"));
-    EXPECT_EQ(dialog.FFileSize, 1234);
-    EXPECT_EQ(dialog.FFullFileSize, 99999);
-}
 
 TEST_F(NewVersionDialog, RefusesToCloseWhileTransferring)
 {

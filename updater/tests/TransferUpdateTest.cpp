@@ -246,16 +246,6 @@ TEST_F(TransferUpdate, ALocalFileLongerThanTheRemoteOneEndsInAFailure)
     EXPECT_EQ(gvtest::readFileBytes(local("gvpatch.exe")), longer);
 }
 
-TEST_F(TransferUpdate, AWrongPasswordShowsTheServersReply)
-{
-    password = "wrong";
-    start(server->hostText().toStdString(), "gvpatch.exe", 70000);
-    ASSERT_TRUE(finished());
-    ASSERT_EQ(utils->texts(mtError).size(), 1u);
-    EXPECT_EQ(utils->texts(mtError).front().substr(0, 3), "530");
-    EXPECT_EQ(transfer->lblTopStatus->text(), QStringLiteral("Transfer aborted"));
-}
-
 TEST_F(TransferUpdate, AMissingRemoteFileShowsTheServersReply)
 {
     start(server->hostText().toStdString(), "nothere.exe", 70000);
