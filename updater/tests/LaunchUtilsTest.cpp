@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "TestPaths.h"
 #include "updater/LaunchUtils.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -105,6 +108,97 @@ TEST_F(LaunchUtils, AProgramStartsInItsWorkingDirectoryWithItsParametersAndOwnPr
 TEST_F(LaunchUtils, NoWindowIsFoundWithoutADisplay)
 {
     EXPECT_EQ(updater::FindProcessWindow(static_cast<std::uint32_t>(::getpid()), 0), 0u);
+}
+
+// A private X server (Xvfb) on a display number it picks itself.
+class VirtualDisplay {
+public:
+    VirtualDisplay()
+    {
+        int pipeEnds[2];
+        if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::pipe(pipeEnds) != 0)
+            return;
+        FPid = ::fork();
+        if (FPid == 0) {
+            ::dup2(pipeEnds[1], 3);
+            ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24",
+                    static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        ::close(pipeEnds[1]);
+        char buffer[32] = {};
+        std::size_t used = 0;
+        while (used + 1 < sizeof buffer) {
+            const ssize_t n = ::read(pipeEnds[0], buffer + used, 1);
+            if (n <= 0 || buffer[used] == '\n')
+                break;
+            ++used;
+        }
+        ::close(pipeEnds[0]);
+        if (used > 0 && buffer[used] == '\n')
+            FDisplay = ":" + std::string(buffer, used);
+    }
+    ~VirtualDisplay()
+    {
+        if (FPid > 0) {
+            ::kill(FPid, SIGTERM);
+            ::waitpid(FPid, nullptr, 0);
+        }
+    }
+    const std::string &name() const { return FDisplay; }
+
+private:
+    pid_t FPid = -1;
+    std::string FDisplay;
+};
+
+class WindowSearch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (display.name().empty())
+            GTEST_SKIP() << "no Xvfb (Debian package xvfb)";
+        use.emplace("DISPLAY", display.name());
+    }
+    void TearDown() override
+    {
+        for (const auto pid : started)
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    std::string maker() const { return (gvtest::binaryDir() / "gv_fennick_windowmaker").string(); }
+
+    VirtualDisplay display;
+    std::optional<ScopedEnv> use;
+    gvtest::TempDir dir;
+    std::vector<std::uint32_t> started;
+};
+
+TEST_F(WindowSearch, StartProgramWaitsForTheNormalWindowOfItsProcess)
+{
+    updater::TProcessInformation info;
+    ASSERT_TRUE(updater::StartProgram(maker(), "normal " + (dir / "mapped").string(), dir.str(), info));
+    started.push_back(info.processId);
+    if (info.processHandle >= 0)
+        ::close(info.processHandle);
+    EXPECT_NE(info.window, 0u);
+    EXPECT_EQ(updater::FindProcessWindow(info.processId, info.threadId), info.window);
+    EXPECT_EQ(updater::FindProcessWindow(info.processId + 100000, 0), 0u);
+}
+
+TEST_F(WindowSearch, AUtilityWindowIsNoMainWindow)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const std::string program = maker();
+        const std::string marker = (dir / "mapped").string();
+        ::execl(program.c_str(), program.c_str(), "utility", marker.c_str(), static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(waitForText(dir / "mapped"), "mapped\n");
+    EXPECT_EQ(updater::FindProcessWindow(static_cast<std::uint32_t>(pid), 0), 0u);
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
 }
 
 } // namespace
