@@ -26,8 +26,7 @@ Identity compareWithPath(int fd, const std::string &fileName)
         return Identity::Unknown;
     if (::stat(fileName.c_str(), &byName) != 0)
         return errno == ENOENT ? Identity::Gone : Identity::Unknown;
-    return byHandle.st_dev == byName.st_dev && byHandle.st_ino == byName.st_ino ? Identity::Same
-                                                                                : Identity::Different;
+    return byHandle.st_dev == byName.st_dev && byHandle.st_ino == byName.st_ino ? Identity::Same : Identity::Different;
 }
 
 } // namespace

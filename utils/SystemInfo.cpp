@@ -14,7 +14,7 @@ namespace gvutils {
 
 std::string osVersionText()
 {
-    utsname names {};
+    utsname names{};
     if (::uname(&names) != 0)
         return {};
     const std::string release = names.release;

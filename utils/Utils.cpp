@@ -86,7 +86,12 @@ QDateTime TclsUtils::now() const
 
 // ---- Messages and cursor
 
-Qt::CursorShape TclsUtils::SetCursor(Qt::CursorShape cursor)
+namespace {
+
+// Replaces the application's cursor without processing pending events, so a
+// box can be shown from inside an event handler or a timer without first
+// running other queued work.
+Qt::CursorShape replaceCursor(Qt::CursorShape cursor)
 {
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) == nullptr)
         return Qt::ArrowCursor;
@@ -96,6 +101,14 @@ Qt::CursorShape TclsUtils::SetCursor(Qt::CursorShape cursor)
         QGuiApplication::changeOverrideCursor(QCursor(cursor));
     else if (cursor != Qt::ArrowCursor)
         QGuiApplication::setOverrideCursor(QCursor(cursor));
+    return previous;
+}
+
+} // namespace
+
+Qt::CursorShape TclsUtils::SetCursor(Qt::CursorShape cursor)
+{
+    const Qt::CursorShape previous = replaceCursor(cursor);
     QCoreApplication::processEvents();
     return previous;
 }
@@ -109,18 +122,10 @@ QMessageBox::StandardButton TclsUtils::showBox(TMsgDlgType type, const std::stri
         else if (haveWidgets())
             QApplication::beep();
 
-        const Qt::CursorShape previous = SetCursor(Qt::ArrowCursor);
         struct RestoreCursor {
-            TclsUtils *utils;
             Qt::CursorShape shape;
-            ~RestoreCursor()
-            {
-                try {
-                    utils->SetCursor(shape);
-                } catch (...) {
-                }
-            }
-        } restore{this, previous};
+            ~RestoreCursor() { replaceCursor(shape); }
+        } restore{replaceCursor(Qt::ArrowCursor)};
 
         if (FAnswerHook)
             return FAnswerHook(TMessageBoxRequest{type, text, buttons});

@@ -23,11 +23,9 @@
 #include <QTextEdit>
 
 #include <algorithm>
-#include <stdexcept>
 
-#ifdef GV_UTILS_HAVE_DESKTOPDB
+#include "dbcontrols/TDataSource.h"
 #include "desktopdb/Table.h"
-#endif
 
 namespace {
 
@@ -361,8 +359,7 @@ void TclsUtils::MakeChildrenReadOnly(QWidget *container)
     if (container == nullptr)
         return;
     for (QWidget *child : childControls(container)) {
-        if (isPanel(child) || qobject_cast<QGroupBox *>(child) || qobject_cast<QTabWidget *>(child) ||
-            isTabPage(child))
+        if (isPanel(child) || qobject_cast<QGroupBox *>(child) || qobject_cast<QTabWidget *>(child) || isTabPage(child))
             MakeChildrenReadOnly(child);
         else if (!qobject_cast<QLabel *>(child))
             MakeReadOnly(child);
@@ -421,12 +418,17 @@ void TclsUtils::SetEditFocusColors(QWidget *, bool)
     // the focus; standard controls keep theirs.
 }
 
-#ifdef GV_UTILS_HAVE_DESKTOPDB
+// The database numbers auto-increment fields itself; a copy leaves the
+// target's own number in place.
 void TclsUtils::CopyFields(desktopdb::Table &source, desktopdb::Table &target)
 {
-    for (desktopdb::Field *field : source.fields())
-        if (field->def().kind == desktopdb::FieldKind::Data)
-            target.fieldByName(field->name()).assign(*field);
+    for (desktopdb::Field *field : source.fields()) {
+        if (field->def().kind != desktopdb::FieldKind::Data)
+            continue;
+        desktopdb::Field &into = target.fieldByName(field->name());
+        if (into.dataType() != desktopdb::FieldType::AutoInc)
+            into.assign(*field);
+    }
 }
 
 void TclsUtils::CopyMatchingFields(desktopdb::Table &source, desktopdb::Table &target)
@@ -439,25 +441,33 @@ void TclsUtils::CopyMatchingFields(desktopdb::Table &source, desktopdb::Table &t
         for (std::size_t i = 0; i < defs.size(); ++i) {
             if (defs[i].name != field->name())
                 continue;
-            if (i < targetFields.size() && targetFields[i]->dataType() == field->dataType())
+            if (i < targetFields.size() && targetFields[i]->dataType() == field->dataType() &&
+                field->dataType() != desktopdb::FieldType::AutoInc)
                 targetFields[i]->assign(*field);
             break;
         }
     }
 }
-#else
-void TclsUtils::CopyFields(desktopdb::Table &, desktopdb::Table &)
-{
-    throw std::logic_error("CopyFields: this build has no table engine");
-}
 
-void TclsUtils::CopyMatchingFields(desktopdb::Table &, desktopdb::Table &)
+bool TclsUtils::IsRecordInEdit(const QString &formName, QWidget *skipForm, int keyValue, const std::string &keyField,
+                               const std::string &tableName)
 {
-    throw std::logic_error("CopyMatchingFields: this build has no table engine");
-}
-#endif
-
-bool TclsUtils::IsRecordInEdit(const QString &, QWidget *, int, const std::string &, const std::string &)
-{
-    throw std::logic_error("IsRecordInEdit: forms with data sources are not available in this build");
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()) == nullptr)
+        return false;
+    const QString table = QString::fromStdString(tableName);
+    for (QWidget *form : QApplication::topLevelWidgets()) {
+        if (form == skipForm || form->objectName() != formName)
+            continue;
+        for (const auto *source : form->findChildren<dbcontrols::TDataSource *>()) {
+            desktopdb::Table *dataSet = source->GetDataSet();
+            // Table names compare as file names on the original system did: without case.
+            if (dataSet == nullptr || !dataSet->active() ||
+                QString::fromStdString(dataSet->tableName()).compare(table, Qt::CaseInsensitive) != 0)
+                continue;
+            const desktopdb::Field *key = dataSet->findField(keyField);
+            if (key != nullptr && dataSet->state() == desktopdb::DataSetState::Edit && key->asInteger() == keyValue)
+                return true;
+        }
+    }
+    return false;
 }

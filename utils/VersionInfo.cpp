@@ -99,8 +99,8 @@ bool readSection(const ElfReader &elf, const Layout &layout, std::uint64_t index
     const std::uint64_t base = layout.shoff + index * layout.shentsize;
     const std::size_t word = layout.is64 ? 8 : 4;
     // Field offsets within a section header: name, type, offset, size, link, alignment.
-    const std::uint64_t at[6] = {0, 4, layout.is64 ? 24u : 16u, layout.is64 ? 32u : 20u, layout.is64 ? 40u : 24u,
-                                 layout.is64 ? 48u : 32u};
+    const std::uint64_t at[6] = {
+        0, 4, layout.is64 ? 24u : 16u, layout.is64 ? 32u : 20u, layout.is64 ? 40u : 24u, layout.is64 ? 48u : 32u};
     return elf.number(base + at[0], 4, s.name) && elf.number(base + at[1], 4, s.type) &&
            elf.number(base + at[2], word, s.offset) && elf.number(base + at[3], word, s.size) &&
            elf.number(base + at[4], 4, s.link) && elf.number(base + at[5], word, s.align);
@@ -109,7 +109,10 @@ bool readSection(const ElfReader &elf, const Layout &layout, std::uint64_t index
 bool readLayout(ElfReader &elf, Layout &layout)
 {
     unsigned char ident[16];
-    if (!elf.read(0, ident, sizeof ident) || std::memcmp(ident, "\x7f" "ELF", 4) != 0)
+    if (!elf.read(0, ident, sizeof ident) || std::memcmp(ident,
+                                                         "\x7f"
+                                                         "ELF",
+                                                         4) != 0)
         return false;
     if (ident[4] != 1 && ident[4] != 2)
         return false;

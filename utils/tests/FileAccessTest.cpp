@@ -127,29 +127,6 @@ TEST_F(FileAccess, ShareModesExcludeConflictingOpens)
     closeFile(readerB);
 }
 
-TEST_F(FileAccess, CreationDispositions)
-{
-    const std::string file = path("disp");
-    EXPECT_EQ(openFile(file, GENERIC_READ, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(openFile(file, GENERIC_WRITE, TRUNCATE_EXISTING, 0), INVALID_HANDLE_VALUE);
-    THandle h = openFile(file, GENERIC_WRITE, CREATE_NEW, 0);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(writeBuffer(h, "abc", 3), 3u);
-    closeFile(h);
-    EXPECT_EQ(openFile(file, GENERIC_WRITE, CREATE_NEW, 0), INVALID_HANDLE_VALUE);
-    h = openFile(file, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, 0);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    closeFile(h);
-    EXPECT_EQ(gvtest::readFileText(file), "abc");
-    h = openFile(file, GENERIC_WRITE, TRUNCATE_EXISTING, 0);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    closeFile(h);
-    EXPECT_EQ(gvtest::readFileText(file), "");
-    EXPECT_EQ(openFile(file, GENERIC_READ, 99, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(openFile(dir.str(), GENERIC_READ, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(writeBuffer(INVALID_HANDLE_VALUE, "abc", 3), 0u);
-}
-
 TEST_F(FileAccess, AppendLinesAddsToTheEnd)
 {
     const std::string file = path("log.txt");
@@ -199,20 +176,6 @@ TEST_F(FileAccess, TempFilesAreNewAndUnique)
     }
     EXPECT_EQ(tempFileName(path("missing")), "");
     EXPECT_EQ(tempFileName(""), "");
-}
-
-TEST(TempDirectory, FollowsTmpdirAndEndsWithTheSeparator)
-{
-    const char *saved = std::getenv("TMPDIR");
-    const std::string restore = saved != nullptr ? saved : "";
-    ::setenv("TMPDIR", "/var/tmp/gv", 1);
-    EXPECT_EQ(tempDirectory(), "/var/tmp/gv/");
-    ::setenv("TMPDIR", "", 1);
-    EXPECT_EQ(tempDirectory(), "/tmp/");
-    ::unsetenv("TMPDIR");
-    EXPECT_EQ(tempDirectory(), "/tmp/");
-    if (saved != nullptr)
-        ::setenv("TMPDIR", restore.c_str(), 1);
 }
 
 } // namespace

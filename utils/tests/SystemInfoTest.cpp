@@ -1,5 +1,5 @@
-#include "utils/FlagFile.h"
 #include "utils/SystemInfo.h"
+#include "utils/FlagFile.h"
 
 #include "TempDir.h"
 

@@ -89,7 +89,9 @@ TEST(TextFormat, ThousandsAreGroupedFromTheRight)
     };
     for (const auto &c : cases)
         EXPECT_EQ(groupThousands(c.value, ","), c.grouped) << c.value;
-    EXPECT_EQ(groupThousands(-1234567, "\xc2\xa0"), "-1\xc2\xa0" "234\xc2\xa0" "567");
+    EXPECT_EQ(groupThousands(-1234567, "\xc2\xa0"), "-1\xc2\xa0"
+                                                    "234\xc2\xa0"
+                                                    "567");
 }
 
 TEST(TextFormat, ClockTexts)
@@ -101,8 +103,8 @@ TEST(TextFormat, ClockTexts)
         int hour, minute;
         const char *text;
     } cases[] = {
-        {0, 5, " D 0:05 AM"},   {11, 59, " D 11:59 AM"}, {12, 0, " D 12:00 PM"},
-        {13, 7, " D 1:07 PM"},  {23, 30, " D 11:30 PM"},
+        {0, 5, " D 0:05 AM"},  {11, 59, " D 11:59 AM"}, {12, 0, " D 12:00 PM"},
+        {13, 7, " D 1:07 PM"}, {23, 30, " D 11:30 PM"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(dateAndHourText("D", c.hour, c.minute), c.text) << c.hour << ":" << c.minute;
@@ -114,7 +116,7 @@ TEST(TextFormat, IntervalTexts)
         int months;
         const char *text;
     } cases[] = {
-        {0, "N/A"},      {9999, "LIFE"},     {12, "1 YR"},      {24, "2 YR"},      {1, "30 DAY"},
+        {0, "N/A"},     {9999, "LIFE"},  {12, "1 YR"},    {24, "2 YR"},    {1, "30 DAY"},
         {9, "270 DAY"}, {10, "10 MNTH"}, {11, "11 MNTH"}, {13, "13 MNTH"}, {120, "10 YR"},
     };
     for (const auto &c : cases)
@@ -126,10 +128,9 @@ TEST(TextFormat, MoneyRoundsHalvesAwayFromZeroAtTheCent)
     const struct {
         double value, rounded;
     } cases[] = {
-        {1.005, 1.01},   // 1.00499999... as a double, but 1.0050 as currency
-        {2.675, 2.68},   {-1.005, -1.01}, {0.125, 0.13}, {-0.125, -0.13}, {1.0049, 1.00},
-        {1.00449, 1.00},
-        {0, 0},          {12345.6789, 12345.68},
+        {1.005, 1.01}, // 1.00499999... as a double, but 1.0050 as currency
+        {2.675, 2.68},  {-1.005, -1.01}, {0.125, 0.13}, {-0.125, -0.13},
+        {1.0049, 1.00}, {1.00449, 1.00}, {0, 0},        {12345.6789, 12345.68},
     };
     for (const auto &c : cases)
         EXPECT_DOUBLE_EQ(roundMoney(c.value), c.rounded) << c.value;

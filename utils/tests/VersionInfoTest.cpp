@@ -32,7 +32,8 @@ TEST(VersionInfo, NothingForFilesWithoutANote)
     gvtest::TempDir dir;
     gvtest::writeFileText(dir / "text", "just some text, not a program\n");
     gvtest::writeFileText(dir / "empty", "");
-    gvtest::writeFileText(dir / "magic", "\x7f" "ELF");
+    gvtest::writeFileText(dir / "magic", "\x7f"
+                                         "ELF");
     // This test program carries no note of its own.
     for (const auto &file : {std::filesystem::path("/proc/self/exe"), dir / "text", dir / "empty", dir / "magic",
                              dir / "missing", dir.path()})

@@ -116,7 +116,7 @@ std::string dateToIsoText(DateTime value)
     std::int64_t y = 0;
     unsigned m = 0, d = 0;
     civilFromDays(static_cast<std::int64_t>(whole) + kEpochOffset, y, m, d);
-    char buffer[16];
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(y), m, d);
     return buffer;
 }
@@ -125,8 +125,8 @@ DateTime isoTextToDateTime(const std::string &text)
 {
     unsigned year = 0, month = 0, day = 0;
     const bool dateOk = digitsAt(text, 0, 4, year) && text.size() >= 10 && text[4] == '-' &&
-                        digitsAt(text, 5, 2, month) && text[7] == '-' && digitsAt(text, 8, 2, day) &&
-                        year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month);
+                        digitsAt(text, 5, 2, month) && text[7] == '-' && digitsAt(text, 8, 2, day) && year >= 1 &&
+                        month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month);
     bool restOk = dateOk && text.size() == 10;
     if (dateOk && !restOk && (text[10] == 'T' || text[10] == 't' || text[10] == ' '))
         restOk = validTimeAt(text, 11);

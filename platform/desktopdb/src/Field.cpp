@@ -7,7 +7,6 @@
 
 namespace desktopdb {
 
-
 bool Field::isNull() const
 {
     return detail::isNull(table_->impl_->value(index_));

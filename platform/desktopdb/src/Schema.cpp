@@ -28,11 +28,11 @@ std::string upper(std::string text)
 }
 
 struct Token {
-    std::string text;   // as written, quotes removed for quoted identifiers
-    std::size_t begin;  // offset in the statement
+    std::string text;  // as written, quotes removed for quoted identifiers
+    std::size_t begin; // offset in the statement
     std::size_t end;
-    bool word;          // bare word (keyword or identifier)
-    bool quoted;        // "..." or [...] or `...` identifier
+    bool word;   // bare word (keyword or identifier)
+    bool quoted; // "..." or [...] or `...` identifier
 };
 
 // Splits a statement into words, quoted identifiers and single characters;
@@ -116,7 +116,18 @@ std::string tableFilePath(const std::string &folder, const std::string &table)
     if (folder.empty())
         throw DesktopDbError("No database folder is set");
     checkTableName(table);
-    return (std::filesystem::path(folder) / (table + ".db")).string();
+    const std::filesystem::path exact = std::filesystem::path(folder) / (table + ".db");
+    std::error_code error;
+    if (std::filesystem::exists(exact, error))
+        return exact.string();
+    // Table names do not depend on case, as on the desktop's own file
+    // system: "main.db" or "MAIN.DB" written by another program is MAIN.
+    const std::string wanted = upper(table + ".db");
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (upper(it->path().filename().string()) == wanted)
+            return it->path().string();
+    }
+    return exact.string();
 }
 
 void describeDeclaredType(const std::string &declared, bool rowidKey, FieldDef &def)
@@ -162,13 +173,30 @@ SchemaStatement parseSchemaStatement(const std::string &text)
         skipIfNotExists(tokens, i);
         statement.kind = SchemaStatement::Kind::CreateTable;
         statement.table = nameAt(tokens, i, "table");
-        // Rewrite the AUTOINC column type; everything else is passed as written.
+        // Rewrite two column types for SQLite; everything else is passed as
+        // written. AUTOINC becomes INTEGER, which with the table's PRIMARY KEY
+        // is the rowid that SQLite assigns. MONEY keeps its name and gains
+        // REAL, so that amounts are stored as REAL (a bare MONEY column would
+        // turn whole amounts into integers).
         std::string sql;
         std::size_t copied = 0;
+        int depth = 0;
+        std::size_t columnStart = tokens.size(); // index of the current column's name token
         for (std::size_t k = i; k < tokens.size(); ++k) {
-            if (tokens[k].word && upper(tokens[k].text) == "AUTOINC") {
-                sql += text.substr(copied, tokens[k].begin - copied) + "INTEGER";
-                copied = tokens[k].end;
+            const Token &token = tokens[k];
+            if (!token.word && !token.quoted && (token.text == "(" || token.text == ")" || token.text == ",")) {
+                depth += token.text == "(" ? 1 : token.text == ")" ? -1 : 0;
+                if (depth == 1 && token.text != ")")
+                    columnStart = k + 1;
+                continue;
+            }
+            if (depth != 1 || k != columnStart + 1 || !token.word)
+                continue;
+            const std::string type = upper(token.text);
+            const char *replacement = type == "AUTOINC" ? "INTEGER" : type == "MONEY" ? "MONEY REAL" : nullptr;
+            if (replacement) {
+                sql += text.substr(copied, token.begin - copied) + replacement;
+                copied = token.end;
             }
         }
         statement.sql = sql + text.substr(copied);

@@ -11,7 +11,8 @@ namespace desktopdb::detail {
 // nothing else.
 void checkTableName(const std::string &name);
 
-// "<folder>/<table>.db"; raises when the folder is empty.
+// "<folder>/<table>.db", or the file in folder whose name differs from it
+// only in case; raises when the folder is empty.
 std::string tableFilePath(const std::string &folder, const std::string &table);
 
 // The column type from its declared type ("VARCHAR(20)", "MONEY" ...).
@@ -28,7 +29,8 @@ struct SchemaStatement {
 };
 
 // Accepts CREATE TABLE and CREATE INDEX; the column type AUTOINC becomes
-// INTEGER (with the table's PRIMARY KEY it is the key SQLite assigns).
+// INTEGER (with the table's PRIMARY KEY it is the key SQLite assigns) and
+// MONEY becomes MONEY REAL (stored as REAL, still read as MONEY).
 SchemaStatement parseSchemaStatement(const std::string &text);
 
 } // namespace desktopdb::detail

@@ -50,8 +50,8 @@ void execute(sqlite3 *db, const std::string &sql, const std::string &context)
 
 Statement::Statement(sqlite3 *db, const std::string &sql) : db_(db)
 {
-    const int rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                                      &stmt_, nullptr);
+    const int rc =
+        sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;

@@ -109,8 +109,13 @@ void Table::Impl::afterFailedWrite()
     // whole transaction; the rows of the batch are then gone.
     if (batch && sqlite3_get_autocommit(db)) {
         batch = false;
-        loadRowids();
-        resetPosition();
+        try {
+            loadRowids();
+            resetPosition();
+        } catch (const DesktopDbError &) {
+            // The failure being reported matters more; the list is read
+            // again by the next locate that misses.
+        }
     }
 }
 
@@ -163,8 +168,8 @@ Table::~Table()
 {
     try {
         close();
-    } catch (const DesktopDbError &) {
-        // A destructor cannot report; close() already released the file.
+    } catch (...) {
+        // A destructor cannot report; close() released the file all the same.
     }
 }
 
@@ -200,6 +205,11 @@ void Table::setBusyTimeout(int milliseconds)
     impl_->busyTimeoutMs = milliseconds;
     if (impl_->db)
         sqlite3_busy_timeout(impl_->db, milliseconds);
+}
+
+bool Table::exists() const
+{
+    return std::filesystem::is_regular_file(detail::tableFilePath(impl_->folder, impl_->name));
 }
 
 void Table::open()
@@ -463,6 +473,7 @@ void Table::edit()
         return;
     if (d.rowids.empty())
         throw DesktopDbError("Cannot edit: " + d.what() + " has no rows");
+    d.rowLoaded = false; // edit what the file holds now, not an older reading
     d.loadRow();
     d.buffer = d.row;
     d.changed.assign(d.defs.size(), 0);
@@ -516,8 +527,8 @@ void Table::post()
         } else {
             sql = "UPDATE " + table + " SET ";
             for (std::size_t k = 0; k < written.size(); ++k)
-                sql += (k ? ", " : "") + detail::quoteIdentifier(d.defs[written[k]].name) + " = ?" +
-                       std::to_string(k + 1);
+                sql +=
+                    (k ? ", " : "") + detail::quoteIdentifier(d.defs[written[k]].name) + " = ?" + std::to_string(k + 1);
             sql += " WHERE rowid = ?" + std::to_string(written.size() + 1);
         }
         found = d.writeStatements.emplace(mask, Statement(d.db, sql)).first;
@@ -641,8 +652,12 @@ void Table::commitBatch()
     if (!sqlite3_get_autocommit(d.db))
         sqlite3_exec(d.db, "ROLLBACK", nullptr, nullptr, nullptr);
     d.batch = false;
-    d.loadRowids();
-    d.resetPosition();
+    try {
+        d.loadRowids();
+        d.resetPosition();
+    } catch (const DesktopDbError &) {
+        // Reported below; the list is read again by the next locate that misses.
+    }
     std::string reason = message;
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
         reason = "the file is locked by another program and the lock was not granted in time (" + message + ")";

@@ -10,8 +10,8 @@ namespace desktopdbtest {
 std::vector<std::vector<std::string>> schemaStatements(const std::string &table)
 {
     static const std::vector<std::string> common = {
-        "  InternalID          AUTOINC,",     "  DBID                INTEGER,", "  Modified            BOOLEAN,",
-        "  Synced              BOOLEAN,",     "  Deleted             BOOLEAN,", "  UserName            VARCHAR(20),",
+        "  InternalID          AUTOINC,", "  DBID                INTEGER,", "  Modified            BOOLEAN,",
+        "  Synced              BOOLEAN,", "  Deleted             BOOLEAN,", "  UserName            VARCHAR(20),",
     };
     static const std::map<std::string, std::pair<std::vector<std::string>, std::vector<std::string>>> own = {
         {"OILGRADE",

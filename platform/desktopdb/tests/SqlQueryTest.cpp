@@ -74,45 +74,43 @@ TEST_P(CreateTableTest, CreatesColumnsAndIndexesInItsOwnFile)
     EXPECT_EQ(plain.scalar(std::string("SELECT InternalID = rowid AND InternalID IS NOT NULL FROM ") + c.table), "1");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DesktopTables, CreateTableTest,
-    testing::Values(
-        TableCase{"OILGRADE",
-                  withCommon({{"ItemCost", FieldType::Money, 0},
-                              {"Name", FieldType::String, 10},
-                              {"Notes", FieldType::String, 100}}),
-                  {"DBID", "Name"}},
-        TableCase{"SUPPLIER",
-                  withCommon({{"MainId", FieldType::Integer, 0},
-                              {"Name", FieldType::String, 15},
-                              {"Notes", FieldType::String, 100},
-                              {"Filler", FieldType::String, 10}}),
-                  {"DBID", "Name", "MainId"}},
-        TableCase{"VEHICLE",
-                  withCommon({{"OilGradeId", FieldType::Integer, 0},
-                              {"ModelYear", FieldType::Integer, 0},
-                              {"MilesPerYear", FieldType::Integer, 0},
-                              {"Name", FieldType::String, 15},
-                              {"Filler", FieldType::String, 20},
-                              {"Make", FieldType::String, 10},
-                              {"Model", FieldType::String, 15},
-                              {"TireSize", FieldType::String, 10},
-                              {"Notes", FieldType::String, 100}}),
-                  {"DBID", "Name", "OilGradeId"}},
-        TableCase{"MAIN",
-                  withCommon({{"VehicleId", FieldType::Integer, 0},
-                              {"Mileage", FieldType::Integer, 0},
-                              {"Type", FieldType::String, 2},
-                              {"TranDate", FieldType::Date, 0},
-                              {"TotalCost", FieldType::Money, 0},
-                              {"Qty", FieldType::Float, 0},
-                              {"VendorId", FieldType::Integer, 0},
-                              {"FuelGradeId", FieldType::Integer, 0},
-                              {"MiscBits", FieldType::Integer, 0},
-                              {"Notes", FieldType::String, 100},
-                              {"Filler", FieldType::String, 100}}),
-                  {"DBID", "VehicleIdMileage", "VendorId", "FuelGradeId"}}),
-    [](const testing::TestParamInfo<TableCase> &info) { return std::string(info.param.table); });
+INSTANTIATE_TEST_SUITE_P(DesktopTables, CreateTableTest,
+                         testing::Values(TableCase{"OILGRADE",
+                                                   withCommon({{"ItemCost", FieldType::Money, 0},
+                                                               {"Name", FieldType::String, 10},
+                                                               {"Notes", FieldType::String, 100}}),
+                                                   {"DBID", "Name"}},
+                                         TableCase{"SUPPLIER",
+                                                   withCommon({{"MainId", FieldType::Integer, 0},
+                                                               {"Name", FieldType::String, 15},
+                                                               {"Notes", FieldType::String, 100},
+                                                               {"Filler", FieldType::String, 10}}),
+                                                   {"DBID", "Name", "MainId"}},
+                                         TableCase{"VEHICLE",
+                                                   withCommon({{"OilGradeId", FieldType::Integer, 0},
+                                                               {"ModelYear", FieldType::Integer, 0},
+                                                               {"MilesPerYear", FieldType::Integer, 0},
+                                                               {"Name", FieldType::String, 15},
+                                                               {"Filler", FieldType::String, 20},
+                                                               {"Make", FieldType::String, 10},
+                                                               {"Model", FieldType::String, 15},
+                                                               {"TireSize", FieldType::String, 10},
+                                                               {"Notes", FieldType::String, 100}}),
+                                                   {"DBID", "Name", "OilGradeId"}},
+                                         TableCase{"MAIN",
+                                                   withCommon({{"VehicleId", FieldType::Integer, 0},
+                                                               {"Mileage", FieldType::Integer, 0},
+                                                               {"Type", FieldType::String, 2},
+                                                               {"TranDate", FieldType::Date, 0},
+                                                               {"TotalCost", FieldType::Money, 0},
+                                                               {"Qty", FieldType::Float, 0},
+                                                               {"VendorId", FieldType::Integer, 0},
+                                                               {"FuelGradeId", FieldType::Integer, 0},
+                                                               {"MiscBits", FieldType::Integer, 0},
+                                                               {"Notes", FieldType::String, 100},
+                                                               {"Filler", FieldType::String, 100}}),
+                                                   {"DBID", "VehicleIdMileage", "VendorId", "FuelGradeId"}}),
+                         [](const testing::TestParamInfo<TableCase> &info) { return std::string(info.param.table); });
 
 TEST(SqlQueryTest, AllFourTablesInOneFolderKeepTheirSameNamedIndexesApart)
 {
@@ -171,21 +169,36 @@ TEST_P(RefusedStatementTest, FailsClearlyAndLeavesNoFile)
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, RefusedStatementTest,
-    testing::Values(RefusedCase{"Select", "SELECT 1", "Only CREATE TABLE and CREATE INDEX"},
-                    RefusedCase{"Drop", "DROP TABLE MAIN", "Only CREATE TABLE and CREATE INDEX"},
-                    RefusedCase{"IndexOnMissingTable", "CREATE INDEX DBID ON MAIN (DBID)", "does not exist"},
-                    RefusedCase{"SyntaxError", "CREATE TABLE MAIN (\n  DBID INTEGER,,\n  Name VARCHAR(2))", "syntax error"},
-                    RefusedCase{"SecondStatement", "CREATE TABLE MAIN (DBID INTEGER); DROP TABLE MAIN",
-                                "one statement"},
-                    RefusedCase{"PathInTableName", "CREATE TABLE \"../evil\" (DBID INTEGER)", "Invalid table name"},
-                    RefusedCase{"Empty", "", "Only CREATE TABLE"}),
+    testing::Values(
+        RefusedCase{"Select", "SELECT 1", "Only CREATE TABLE and CREATE INDEX"},
+        RefusedCase{"Drop", "DROP TABLE MAIN", "Only CREATE TABLE and CREATE INDEX"},
+        RefusedCase{"IndexOnMissingTable", "CREATE INDEX DBID ON MAIN (DBID)", "does not exist"},
+        RefusedCase{"SyntaxError", "CREATE TABLE MAIN (\n  DBID INTEGER,,\n  Name VARCHAR(2))", "syntax error"},
+        RefusedCase{"SecondStatement", "CREATE TABLE MAIN (DBID INTEGER); DROP TABLE MAIN", "one statement"},
+        RefusedCase{"PathInTableName", "CREATE TABLE \"../evil\" (DBID INTEGER)", "Invalid table name"},
+        RefusedCase{"Empty", "", "Only CREATE TABLE"}),
     [](const testing::TestParamInfo<RefusedCase> &info) { return std::string(info.param.label); });
 
-TEST(SqlQueryTest, NoFolderIsAnError)
+} // namespace
+
+namespace {
+
+TEST(SqlQueryTest, OnlyColumnTypesAreRewrittenNotColumnNames)
 {
+    gvtest::TempDir dir;
     SqlQuery query;
-    query.add("CREATE TABLE MAIN (DBID INTEGER)");
-    EXPECT_THROW(query.execSql(), DesktopDbError);
+    query.setDatabaseName(dir.str());
+    for (const char *line : {"CREATE TABLE LEDGER (", "  InternalID AUTOINC,", "  Money MONEY,", "  Autoinc INTEGER,",
+                             "  Note VARCHAR(10) DEFAULT 'MONEY',", "PRIMARY KEY (InternalID))"})
+        query.add(line);
+    query.execSql();
+    query.close();
+    PlainConnection plain((dir / "LEDGER.db").string());
+    EXPECT_THAT(plain.column("SELECT name || ' ' || type FROM pragma_table_info('LEDGER')"),
+                ElementsAreArray({"InternalID INTEGER", "Money MONEY REAL", "Autoinc INTEGER", "Note VARCHAR(10)"}));
+    plain.exec("INSERT INTO LEDGER (Money) VALUES (12)");
+    EXPECT_EQ(plain.scalar("SELECT typeof(Money) || ' ' || Note || ' ' || (InternalID = rowid) FROM LEDGER"),
+              "real MONEY 1");
 }
 
 } // namespace

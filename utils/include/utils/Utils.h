@@ -32,7 +32,13 @@ class Table;
 enum TMsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
 
 // System sounds played before a message box.
-enum TBeep : unsigned int { beepDefault = 0, beepHand = 16, beepQuestion = 32, beepExclamation = 48, beepAsterisk = 64 };
+enum TBeep : unsigned int {
+    beepDefault = 0,
+    beepHand = 16,
+    beepQuestion = 32,
+    beepExclamation = 48,
+    beepAsterisk = 64
+};
 
 // What a message box is about to show; handed to the answer hook.
 struct TMessageBoxRequest {
@@ -129,7 +135,11 @@ public:
 #ifdef GV_UTILS_UPDATER_COPY
     void ScaleButtonsLargeFonts(QWidget *container);
 #else
-    void DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background, QObject *picture,
+    // The picture is an image control (a QLabel showing a pixmap) or a bitmap;
+    // other objects draw nothing.
+    void DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background, const QObject *picture,
+                         const QRect &clip);
+    void DrawTransparent(QPainter &canvas, const QRect &target, const QColor &background, const QPixmap &picture,
                          const QRect &clip);
     void MakeCheckGlyphs(QPixmap &marked, QPixmap &unmarked, bool alternative, int kind);
 #endif
@@ -143,8 +153,8 @@ public:
     void setClock(TClock clock);
 
 private:
-    QMessageBox::StandardButton showBox(TMsgDlgType type, const std::string &text,
-                                        QMessageBox::StandardButtons buttons, unsigned int beep) noexcept;
+    QMessageBox::StandardButton showBox(TMsgDlgType type, const std::string &text, QMessageBox::StandardButtons buttons,
+                                        unsigned int beep) noexcept;
     QDateTime now() const;
 
     TSoundHook FSoundHook;

@@ -12,8 +12,8 @@
 namespace gvutils {
 
 struct VersionNote {
-    std::array<std::uint16_t, 4> fileVersion {};
-    std::array<std::uint16_t, 4> productVersion {};
+    std::array<std::uint16_t, 4> fileVersion{};
+    std::array<std::uint16_t, 4> productVersion{};
     std::vector<std::pair<std::string, std::string>> strings; // key, value in stored order
 };
 

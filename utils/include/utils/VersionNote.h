@@ -20,23 +20,30 @@
 #define GV_VERSION_NOTE_STR_(x) #x
 #define GV_VERSION_NOTE_STR(x) GV_VERSION_NOTE_STR_(x)
 
-#define GV_VERSION_INFO(fmaj, fmin, frel, fbld, pmaj, pmin, prel, pbld, description, company, product)               \
-    __asm__(".pushsection .note.gearvane.version,\"a\",%note\n"                                                      \
-            ".balign 4\n"                                                                                            \
-            ".long 9\n"                                                                                              \
-            ".long 8762f - 8761f\n"                                                                                  \
-            ".long 1\n"                                                                                              \
-            ".asciz \"Gearvane\"\n"                                                                                  \
-            ".balign 4\n"                                                                                            \
-            "8761:\n"                                                                                                \
-            ".short " GV_VERSION_NOTE_STR(fmaj) ", " GV_VERSION_NOTE_STR(fmin) ", " GV_VERSION_NOTE_STR(                \
-                frel) ", " GV_VERSION_NOTE_STR(fbld) "\n"                                                            \
-            ".short " GV_VERSION_NOTE_STR(pmaj) ", " GV_VERSION_NOTE_STR(pmin) ", " GV_VERSION_NOTE_STR(                \
-                prel) ", " GV_VERSION_NOTE_STR(pbld) "\n"                                                            \
-            ".asciz \"FileDescription=" description "\"\n"                                                           \
-            ".asciz \"CompanyName=" company "\"\n"                                                                   \
-            ".asciz \"ProductName=" product "\"\n"                                                                   \
-            ".byte 0\n"                                                                                              \
-            "8762:\n"                                                                                                \
-            ".balign 4\n"                                                                                            \
-            ".popsection\n")
+#define GV_VERSION_INFO(fmaj, fmin, frel, fbld, pmaj, pmin, prel, pbld, description, company, product)                                        \
+    __asm__(                                                                                                                                  \
+        ".pushsection .note.gearvane.version,\"a\",%note\n"                                                                                   \
+        ".balign 4\n"                                                                                                                         \
+        ".long 9\n"                                                                                                                           \
+        ".long 8762f - 8761f\n"                                                                                                               \
+        ".long 1\n"                                                                                                                           \
+        ".asciz \"Gearvane\"\n"                                                                                                               \
+        ".balign 4\n"                                                                                                                         \
+        "8761:\n"                                                                                                                             \
+        ".short " GV_VERSION_NOTE_STR(fmaj) ", " GV_VERSION_NOTE_STR(fmin) ", " GV_VERSION_NOTE_STR(                                          \
+            frel) ", " GV_VERSION_NOTE_STR(fbld) "\n"                                                                                         \
+                                                 ".short " GV_VERSION_NOTE_STR(pmaj) ", " GV_VERSION_NOTE_STR(pmin) ", " GV_VERSION_NOTE_STR( \
+                                                     prel) ", " GV_VERSION_NOTE_STR(pbld) "\n"                                                \
+                                                                                          ".asciz "                                           \
+                                                                                          "\"FileDescription"                                 \
+                                                                                          "=" description "\"\n"                              \
+                                                                                          ".asciz "                                           \
+                                                                                          "\"CompanyName=" company                            \
+                                                                                          "\"\n"                                              \
+                                                                                          ".asciz "                                           \
+                                                                                          "\"ProductName=" product                            \
+                                                                                          "\"\n"                                              \
+                                                                                          ".byte 0\n"                                         \
+                                                                                          "8762:\n"                                           \
+                                                                                          ".balign 4\n"                                       \
+                                                                                          ".popsection\n")

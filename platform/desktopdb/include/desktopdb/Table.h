@@ -19,7 +19,10 @@ using KeyValue = std::variant<std::monostate, std::int64_t, std::string>;
 // One desktop table: the file "<folder>/<TABLE>.db" (SQLite), opened without
 // filter or secondary index, its rows in primary-key (InternalID) order.
 // Row numbers (RecNo) count from 1 in that order. Navigation, locate and
-// RecNo cost O(log n) or less per call.
+// RecNo cost O(log n) or less per call. The row list is read at open() and
+// kept up to date by this table's own appends and deletes; a row that
+// another program adds meanwhile is found by locate(). Field objects live
+// until close().
 class Table {
 public:
     Table();
@@ -36,6 +39,9 @@ public:
     // or write fails (default 5000).
     void setBusyTimeout(int milliseconds);
 
+    // Whether the table's file is in the folder (its name compared without
+    // regard to case, as open() finds it).
+    bool exists() const;
     void open();  // raises when the file or table is missing or cannot be opened; never creates a file
     void close(); // cancels a pending edit or append, commits an open batch
     bool active() const;
@@ -50,8 +56,8 @@ public:
     bool eof() const; // true after next() passed the last row, or when empty
     bool bof() const;
     int recordCount() const;
-    int recNo() const;         // 0 when the table is empty
-    void setRecNo(int recNo);  // moves to that row; raises when out of range
+    int recNo() const;        // 0 when the table is empty
+    void setRecNo(int recNo); // moves to that row; raises when out of range
 
     // Exact match on the columns named in keyFields ("UserName;DBID"), case
     // sensitive, no partial match. On success the row becomes current.
@@ -70,11 +76,14 @@ public:
     std::vector<Field *> fields();
 
     // Groups the writes that follow into one transaction, committed by
-    // commitBatch() (or by close()). Nothing is rolled back on failure:
-    // commitBatch() keeps every write posted before the failure.
-    // A lock not granted in time fails beginBatch() or commitBatch(); a commit
-    // that fails undoes the batch's writes, so nothing is half-written.
-    // commitBatch() without an open batch does nothing.
+    // commitBatch() (or by close()). A failed post rolls nothing back:
+    // commitBatch() keeps every write posted before the failure. beginBatch()
+    // takes the file's write lock at once, so a lock held by another program
+    // fails it (after the busy time-out) rather than a later post. A commit
+    // that cannot be made (lock not granted in time, disk full) undoes the
+    // whole batch and says so: nothing is half-written. Without a batch each
+    // post and remove is its own transaction. commitBatch() without an open
+    // batch does nothing.
     void beginBatch();
     void commitBatch();
     bool inBatch() const;
