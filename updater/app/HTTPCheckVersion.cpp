@@ -24,9 +24,9 @@ void removeIfExists(const std::string &fileName)
     std::filesystem::remove(fileName, ignored);
 }
 
-const char *const successTexts[] = {"Get Succeeded",   "Options Succeeded", "Head Succeeded",   "Post Succeeded",
-                                    "Put Succeeded",   "Patch Succeeded",   "Copy Succeeded",   "Move Succeeded",
-                                    "Delete Succeeded", "Link Succeeded",   "UnLink Succeeded", "Trace Succeeded",
+const char *const successTexts[] = {"Get Succeeded",    "Options Succeeded", "Head Succeeded",   "Post Succeeded",
+                                    "Put Succeeded",    "Patch Succeeded",   "Copy Succeeded",   "Move Succeeded",
+                                    "Delete Succeeded", "Link Succeeded",    "UnLink Succeeded", "Trace Succeeded",
                                     "Wrapped Succeeded"};
 
 } // namespace
@@ -332,8 +332,7 @@ void TfrmCheckInternet::ReadFtpSettings(std::string &host, std::string &userId, 
     userId = ini.ReadString("BRENHOLT", "User ID", "");
     password = ini.ReadString("BRENHOLT", "Password", "");
     if (host.empty() || userId.empty() || password.empty())
-        throw std::runtime_error(
-            "Unable to continue with transfer, some required FTP setup information is missing.");
+        throw std::runtime_error("Unable to continue with transfer, some required FTP setup information is missing.");
 }
 
 void TfrmCheckInternet::AppMinimized()
@@ -346,9 +345,7 @@ void TfrmCheckInternet::AppRestored()
     FMinimized = false;
 }
 
-void TfrmCheckInternet::NMHTTP1Connect()
-{
-}
+void TfrmCheckInternet::NMHTTP1Connect() {}
 
 void TfrmCheckInternet::NMHTTP1HostResolved()
 {

@@ -256,17 +256,16 @@ void TfrmTransferUpdate::tmrTransferTimer()
             FUtils.ShowError(failure);
         return;
     }
-    const std::string prompt =
-        "The update file has been transferred to the following location:\r\r" + localFile +
-        "\r\rYou can complete the update by closing the application on all workstations\r"
-        "and then choosing to complete the update.  You can also run the update\r"
-        "at a later time instead.\r\rDo you want to run it now to complete the update process?";
+    const std::string prompt = "The update file has been transferred to the following location:\r\r" + localFile +
+                               "\r\rYou can complete the update by closing the application on all workstations\r"
+                               "and then choosing to complete the update.  You can also run the update\r"
+                               "at a later time instead.\r\rDo you want to run it now to complete the update process?";
     if (FUtils.ConfirmYesNo(prompt)) {
         // A download arrives without the execute permission; the user has
         // just asked to run it.
         std::error_code ignored;
-        std::filesystem::permissions(localFile, std::filesystem::perms::owner_exec,
-                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(localFile, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add,
+                                     ignored);
         updater::TProcessInformation info;
         const std::string directory = std::filesystem::path(localFile).parent_path().string();
         if (updater::StartProgram(localFile, "", directory, info)) {

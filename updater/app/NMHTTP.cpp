@@ -150,8 +150,8 @@ void TNMHTTP::connected()
     if (!HeaderInfo.Referer.isEmpty())
         request += "Referer: " + HeaderInfo.Referer.toUtf8() + "\r\n";
     if (!HeaderInfo.UserId.isEmpty() || !HeaderInfo.Password.isEmpty())
-        request += "Authorization: Basic " + (HeaderInfo.UserId + ':' + HeaderInfo.Password).toUtf8().toBase64() +
-                   "\r\n";
+        request +=
+            "Authorization: Basic " + (HeaderInfo.UserId + ':' + HeaderInfo.Password).toUtf8().toBase64() + "\r\n";
     request += "Accept: */*\r\nConnection: close\r\n\r\n";
     FSocket->write(request);
     status(2, QStringLiteral("Request sent"));

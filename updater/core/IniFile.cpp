@@ -69,7 +69,8 @@ void TIniFile::parse(const std::string &text)
             continue;
         if (content.front() == '[') {
             const auto close = content.find(']');
-            const std::string name = trim(content.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            const std::string name =
+                trim(content.substr(1, close == std::string::npos ? std::string::npos : close - 1));
             current = nullptr;
             for (auto &section : FSections)
                 if (sameName(section.name, name))
@@ -107,8 +108,7 @@ std::string TIniFile::ReadString(const std::string &section, const std::string &
     return value != nullptr ? *value : defaultValue;
 }
 
-std::int32_t TIniFile::ReadInteger(const std::string &section, const std::string &key,
-                                   std::int32_t defaultValue) const
+std::int32_t TIniFile::ReadInteger(const std::string &section, const std::string &key, std::int32_t defaultValue) const
 {
     const std::string *value = find(section, key);
     if (value == nullptr || value->empty())

@@ -281,8 +281,7 @@ TWindowHandle FindProcessWindow(std::uint32_t processId, std::uint32_t threadId)
         std::vector<std::uint32_t> windows = property32(connection, root, clientList, XCB_ATOM_WINDOW);
         if (windows.empty()) {
             // No window manager: the root's children in stacking order.
-            xcb_query_tree_reply_t *tree =
-                xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr);
+            xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr);
             if (tree != nullptr) {
                 const xcb_window_t *children = xcb_query_tree_children(tree);
                 windows.assign(children, children + xcb_query_tree_children_length(tree));

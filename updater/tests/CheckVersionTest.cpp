@@ -181,7 +181,8 @@ TEST_P(CheckFailures, ShowTheErrorDeleteBothFilesAndReturnToIdle)
     EXPECT_TRUE(tempFilesGone());
     EXPECT_TRUE(idleAfterFailure());
     // The labels are back as they were before the fetch.
-    EXPECT_EQ(form->lblMakeSure->text(), QStringLiteral("Make sure your modem is operating properly before continuing."));
+    EXPECT_EQ(form->lblMakeSure->text(),
+              QStringLiteral("Make sure your modem is operating properly before continuing."));
     EXPECT_EQ(form->lblUpdateStatus->text(), QString());
 }
 
@@ -197,8 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CheckVersion, AnUnknownHostIsExplainedOnceAndEndsSilently)
 {
-    form = std::make_unique<TfrmCheckInternet>(*utils,
-                                               TUpdateServer{"gearvane-update.invalid", "brenholt.example"});
+    form = std::make_unique<TfrmCheckInternet>(*utils, TUpdateServer{"gearvane-update.invalid", "brenholt.example"});
     form->show();
     runCheck();
     EXPECT_EQ(utils->texts(mtInformation),

@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "updater/IniFile.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -68,8 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Table, IniIntegers,
                          ::testing::Values(IntegerCase{"Decimal", "FileSize", 1048576},
                                            IntegerCase{"DollarHexadecimal", "Hex", 31},
                                            IntegerCase{"Negative", "Negative", -12},
-                                           IntegerCase{"OutOfRange", "Huge", 7},
-                                           IntegerCase{"TrailingJunk", "Junk", 7},
+                                           IntegerCase{"OutOfRange", "Huge", 7}, IntegerCase{"TrailingJunk", "Junk", 7},
                                            IntegerCase{"Missing", "Nothing", 7}),
                          [](const auto &info) { return info.param.name; });
 

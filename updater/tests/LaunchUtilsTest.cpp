@@ -1,15 +1,15 @@
+#include "updater/LaunchUtils.h"
 #include "TempDir.h"
 #include "TestPaths.h"
-#include "updater/LaunchUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -94,14 +94,14 @@ TEST_F(LaunchUtils, AProgramStartsInItsWorkingDirectoryWithItsParametersAndOwnPr
     fs::create_directory(dir / "work");
     writeScript(dir / "setup.sh", "echo \"$(pwd) $1|$2 $(cut -d' ' -f5 /proc/$$/stat)\" > started.txt\n");
     updater::TProcessInformation info;
-    ASSERT_TRUE(updater::StartProgram((dir / "setup.sh").string(), "first \"second word\"", (dir / "work").string(),
-                                      info));
+    ASSERT_TRUE(
+        updater::StartProgram((dir / "setup.sh").string(), "first \"second word\"", (dir / "work").string(), info));
     EXPECT_GT(info.processId, 0u);
     EXPECT_EQ(info.window, 0u); // no display: no window can be found
     if (info.processHandle >= 0)
         ::close(info.processHandle);
-    const std::string expected = (dir / "work").string() + " first|second word " + std::to_string(info.processId) +
-                                 "\n";
+    const std::string expected =
+        (dir / "work").string() + " first|second word " + std::to_string(info.processId) + "\n";
     EXPECT_EQ(waitForText(dir / "work" / "started.txt"), expected);
 }
 

@@ -1,6 +1,6 @@
+#include "fennick/NMHTTP.h"
 #include "TempDir.h"
 #include "TestHttpServer.h"
-#include "fennick/NMHTTP.h"
 
 #include <gtest/gtest.h>
 

@@ -46,8 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(MethodCase{"PatchAndComplete", "FileName=p.exe\r\nFullFileName=full.exe\r\n", true, true, false},
                       MethodCase{"SameFileForBoth", "FileName=gv.exe\r\nFullFileName=gv.exe\r\n", false, true, true},
                       MethodCase{"NoCompleteInstaller", "FileName=p.exe\r\n", true, false, false},
-                      MethodCase{"NamesDifferInCase", "FileName=GV.exe\r\nFullFileName=gv.exe\r\n", true, true,
-                                 false}),
+                      MethodCase{"NamesDifferInCase", "FileName=GV.exe\r\nFullFileName=gv.exe\r\n", true, true, false}),
     [](const auto &info) { return info.param.name; });
 
 struct InfoCase {
@@ -71,9 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
                                "Faster\n\nSafer"},
                       InfoCase{"FirstLineMissing", "Info01=Never shown\r\n", ""},
                       InfoCase{"StopsAtAnEmptyLine", "Info00=One\r\nInfo01=\r\nInfo02=Hidden\r\n", "One"},
-                      InfoCase{"PaddedToTwoDigits", "Info00=a\r\nInfo01=b\r\nInfo02=c\r\nInfo03=d\r\nInfo04=e\r\n"
-                                                    "Info05=f\r\nInfo06=g\r\nInfo07=h\r\nInfo08=i\r\nInfo09=j\r\n"
-                                                    "Info10=k\r\nInfo1=never\r\n",
+                      InfoCase{"PaddedToTwoDigits",
+                               "Info00=a\r\nInfo01=b\r\nInfo02=c\r\nInfo03=d\r\nInfo04=e\r\n"
+                               "Info05=f\r\nInfo06=g\r\nInfo07=h\r\nInfo08=i\r\nInfo09=j\r\n"
+                               "Info10=k\r\nInfo1=never\r\n",
                                "a\nb\nc\nd\ne\nf\ng\nh\ni\nj\nk"}),
     [](const auto &info) { return info.param.name; });
 

@@ -1,6 +1,6 @@
+#include "fennick/SingleInstance.h"
 #include "TempDir.h"
 #include "TestPaths.h"
-#include "fennick/SingleInstance.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -43,9 +43,8 @@ TEST(SingleInstance, TheProgramGivesWayToARunningCopy)
     // The first copy is listening once its socket exists.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return std::filesystem::exists(temp.path() /
-                                           TSingleInstance::ServerName(QStringLiteral("Check For New Version"))
-                                               .toStdString());
+            return std::filesystem::exists(
+                temp.path() / TSingleInstance::ServerName(QStringLiteral("Check For New Version")).toStdString());
         },
         20000));
 

@@ -1,7 +1,7 @@
 #include "FtpTestServer.h"
+#include "IpFtp.h"
 #include "TempDir.h"
 #include "TestUtils.h"
-#include "IpFtp.h"
 #include "fennick/HTTPNewVersionAvailable.h"
 #include "fennick/HTTPTransferUpdate.h"
 

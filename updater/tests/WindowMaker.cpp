@@ -46,9 +46,8 @@ int main(int argc, char **argv)
     const std::uint32_t pid = static_cast<std::uint32_t>(::getpid());
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(connection, "_NET_WM_PID"), XCB_ATOM_CARDINAL,
                         32, 1, &pid);
-    const std::string type = std::string("_NET_WM_WINDOW_TYPE_") + (std::strcmp(argv[1], "utility") == 0
-                                                                         ? "UTILITY"
-                                                                         : "NORMAL");
+    const std::string type =
+        std::string("_NET_WM_WINDOW_TYPE_") + (std::strcmp(argv[1], "utility") == 0 ? "UTILITY" : "NORMAL");
     const xcb_atom_t typeAtom = atom(connection, type.c_str());
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(connection, "_NET_WM_WINDOW_TYPE"),
                         XCB_ATOM_ATOM, 32, 1, &typeAtom);

@@ -27,8 +27,7 @@ public:
     TfrmNewVersionAvailable(TclsUtils &utils, const TUpdateServer &server, QWidget *parent = nullptr);
     ~TfrmNewVersionAvailable() override;
 
-    void LoadVersionInfo(const updater::TIniFile &ini, const std::string &installedVersion,
-                         const std::string &section);
+    void LoadVersionInfo(const updater::TIniFile &ini, const std::string &installedVersion, const std::string &section);
     void btnUpdateClick();
     void btnCancelClick();
     void FormCloseQuery(bool &canClose) override;

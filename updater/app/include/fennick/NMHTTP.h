@@ -53,7 +53,7 @@ public:
     explicit TNMHTTP(QObject *parent = nullptr);
     ~TNMHTTP() override;
 
-    int Port = 0;      // 0: the URL's port, else 80
+    int Port = 0; // 0: the URL's port, else 80
     int ReportLevel = 0;
     QString Body = QStringLiteral("Default.htm");
     QString Header = QStringLiteral("Head.txt");
