@@ -5,6 +5,7 @@
 #include "com/InprocServer.h"
 #include "palmsync/SyncSuite.h"
 #include "registry/Registry.h"
+#include "utils/VersionInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,24 @@ TEST_F(TarnlinkServer, ConduitInfoByKind)
         ASSERT_EQ(notify->GetConduitInfo(c.kind, 0, 0, "", &value), S_OK);
         EXPECT_EQ(value, c.expected) << "kind " << c.kind;
     }
+}
+
+TEST(TarnlinkLibrary, CarriesItsVersionInformationAndTypeLibrary)
+{
+    const auto library = gvtest::binaryDir() / "Tarnlink.so";
+    auto note = gvutils::readVersionNote(library.string());
+    ASSERT_TRUE(note);
+    EXPECT_EQ(gvutils::versionText(note->fileVersion), "2.5.0.0");
+    EXPECT_EQ(gvutils::versionText(note->productVersion), "1.0.0.0");
+    using Pair = std::pair<std::string, std::string>;
+    EXPECT_EQ(note->strings, (std::vector<Pair>{{"FileDescription", "Conduit for Gearvane"},
+                                                {"CompanyName", "Brenholt"},
+                                                {"ProductName", "Gearvane"}}));
+
+    const std::string bytes = gvtest::readFileText(library);
+    EXPECT_NE(bytes.find("library GVConLib"), std::string::npos);
+    EXPECT_NE(bytes.find("uuid(9596A9EF-C7ED-439E-9084-F8F77DBD1443)"), std::string::npos);
+    EXPECT_NE(bytes.find("coclass KLXGVConduit"), std::string::npos);
 }
 
 } // namespace
