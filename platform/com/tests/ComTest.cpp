@@ -2,6 +2,7 @@
 #include "com/ComObject.h"
 #include "com/ComPtr.h"
 #include "com/InprocServer.h"
+#include "TestCounter.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -155,21 +156,14 @@ TEST(ClassTable, RegistersCreatesAndRevokes)
     }
 }
 
-class ICounter : public IUnknown {
-public:
-    static constexpr IID iid = guid("{11111111-2222-3333-4444-666666666666}");
-    virtual int next() = 0;
-
-protected:
-    ~ICounter() = default;
-};
+using comtest::ICounter;
 
 TEST(InprocServer, LoadsLibraryAndCreatesObjects)
 {
     InprocServer server((gvtest::binaryDir() / "gv_com_testserver.so").string());
     EXPECT_EQ(server.canUnloadNow(), S_OK);
     {
-        auto counter = server.createInstance<ICounter>(guid("{11111111-2222-3333-4444-555555555555}"));
+        auto counter = server.createInstance<ICounter>(comtest::clsidCounter);
         EXPECT_EQ(counter->next(), 1);
         EXPECT_EQ(counter->next(), 2);
         EXPECT_EQ(server.canUnloadNow(), S_FALSE);

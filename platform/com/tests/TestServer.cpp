@@ -1,6 +1,7 @@
 // A minimal in-process server: one class whose objects count themselves.
 #include "com/ComError.h"
 #include "com/ComObject.h"
+#include "TestCounter.h"
 
 #include <atomic>
 
@@ -8,16 +9,8 @@ using namespace com;
 
 namespace {
 
-constexpr CLSID clsidCounter = guid("{11111111-2222-3333-4444-555555555555}");
-
-class ICounter : public IUnknown {
-public:
-    static constexpr IID iid = guid("{11111111-2222-3333-4444-666666666666}");
-    virtual int next() = 0;
-
-protected:
-    ~ICounter() = default;
-};
+using comtest::clsidCounter;
+using comtest::ICounter;
 
 std::atomic<int> liveObjects{0};
 
