@@ -681,7 +681,10 @@ void TclsUtils::SetFrameStyle(QObject *component, bool classic)
 {
     using C = TControlClass;
     const C kind = ControlClassOf(component);
-    auto *control = static_cast<QWidget *>(component);
+    // Components that are no widgets have no frame look.
+    auto *control = qobject_cast<QWidget *>(component);
+    if (control == nullptr)
+        return;
     switch (kind) {
     case C::PageControl:
         static_cast<QTabWidget *>(control)->tabBar()->setExpanding(false);
