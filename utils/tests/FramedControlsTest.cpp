@@ -41,46 +41,35 @@ const QColor Untouched(1, 2, 3);
 
 enum class Kind { EditButton, DBEditButton, DBEdit, RichEdit, DateTimePicker, LookupCombo, ComboBox };
 
+struct KindInfo {
+    const char *name;
+    QWidget *(*make)(QWidget *parent);
+};
+
+template <class T> QWidget *makeOne(QWidget *parent)
+{
+    return new T(parent);
+}
+
+// In the order of Kind.
+const KindInfo kKinds[] = {
+    {"TEditButton", makeOne<TEditButton>},
+    {"TwwDBEditButton", makeOne<TwwDBEditButton>},
+    {"TwwDBEdit", makeOne<dbcontrols::TwwDBEdit>},
+    {"TwwDBRichEdit", makeOne<dbcontrols::TwwDBRichEdit>},
+    {"TwwDBDateTimePicker", makeOne<dbcontrols::TwwDBDateTimePicker>},
+    {"TwwDBLookupCombo", makeOne<dbcontrols::TwwDBLookupCombo>},
+    {"TwwDBComboBox", makeOne<dbcontrols::TwwDBComboBox>},
+};
+
 const char *kindName(Kind kind)
 {
-    switch (kind) {
-    case Kind::EditButton:
-        return "TEditButton";
-    case Kind::DBEditButton:
-        return "TwwDBEditButton";
-    case Kind::DBEdit:
-        return "TwwDBEdit";
-    case Kind::RichEdit:
-        return "TwwDBRichEdit";
-    case Kind::DateTimePicker:
-        return "TwwDBDateTimePicker";
-    case Kind::LookupCombo:
-        return "TwwDBLookupCombo";
-    case Kind::ComboBox:
-        return "TwwDBComboBox";
-    }
-    return "";
+    return kKinds[static_cast<int>(kind)].name;
 }
 
 QWidget *make(Kind kind, QWidget *parent)
 {
-    switch (kind) {
-    case Kind::EditButton:
-        return new TEditButton(parent);
-    case Kind::DBEditButton:
-        return new TwwDBEditButton(parent);
-    case Kind::DBEdit:
-        return new dbcontrols::TwwDBEdit(parent);
-    case Kind::RichEdit:
-        return new dbcontrols::TwwDBRichEdit(parent);
-    case Kind::DateTimePicker:
-        return new dbcontrols::TwwDBDateTimePicker(parent);
-    case Kind::LookupCombo:
-        return new dbcontrols::TwwDBLookupCombo(parent);
-    case Kind::ComboBox:
-        return new dbcontrols::TwwDBComboBox(parent);
-    }
-    return nullptr;
+    return kKinds[static_cast<int>(kind)].make(parent);
 }
 
 // What the tests read and preset on any of the controls, each through the
@@ -130,6 +119,30 @@ struct Probe {
         return (w->focusPolicy() & Qt::TabFocus) != 0;
     }
     bool enabled() const { return editButton() ? editButton()->GetEnabled() : w->isEnabled(); }
+    // nullopt for the edit-with-button controls, which have no border style.
+    std::optional<dbcontrols::TBorderStyle> border() const
+    {
+        if (auto *e = qobject_cast<dbcontrols::TwwDBEdit *>(w))
+            return e->GetBorderStyle();
+        if (auto *r = qobject_cast<dbcontrols::TwwDBRichEdit *>(w))
+            return r->GetBorderStyle();
+        if (auto *d = qobject_cast<dbcontrols::TwwDBDateTimePicker *>(w))
+            return d->GetBorderStyle();
+        if (auto *c = combo())
+            return c->GetBorderStyle();
+        return std::nullopt;
+    }
+    void removeBorder() const
+    {
+        if (auto *e = qobject_cast<dbcontrols::TwwDBEdit *>(w))
+            e->SetBorderStyle(dbcontrols::bsNone);
+        else if (auto *r = qobject_cast<dbcontrols::TwwDBRichEdit *>(w))
+            r->SetBorderStyle(dbcontrols::bsNone);
+        else if (auto *d = qobject_cast<dbcontrols::TwwDBDateTimePicker *>(w))
+            d->SetBorderStyle(dbcontrols::bsNone);
+        else if (auto *c = combo())
+            c->SetBorderStyle(dbcontrols::bsNone);
+    }
 
     // Puts the control into the state opposite to the look about to be
     // applied, so that every change shows.
@@ -189,8 +202,12 @@ protected:
         saved = QApplication::palette();
         QPalette palette = saved;
         const std::pair<Role, QColor> colours[] = {
-            {Face, QColor(200, 200, 190)},  {Shadow, QColor(120, 120, 110)},    {HighlightText, QColor(250, 250, 240)},
-            {FaceText, QColor(10, 10, 80)}, {Window, QColor(255, 255, 255)},    {WindowText, QColor(0, 0, 0)},
+            {Face, QColor(200, 200, 190)},
+            {Shadow, QColor(120, 120, 110)},
+            {HighlightText, QColor(250, 250, 240)},
+            {FaceText, QColor(10, 10, 80)},
+            {Window, QColor(255, 255, 255)},
+            {WindowText, QColor(0, 0, 0)},
             {QPalette::Window, QColor(210, 205, 200)},
         };
         for (const auto &[role, colour] : colours)
@@ -379,33 +396,15 @@ TEST_F(FramedControls, SetFrameStyleSwitchesTheFramesOnAndOff)
         QWidget form;
         const Probe probe(make(row.kind, &form));
         probe.preset(!row.frameEnabled, false);
-        auto borderOf = [&]() -> std::optional<dbcontrols::TBorderStyle> {
-            if (auto *e = qobject_cast<dbcontrols::TwwDBEdit *>(probe.w))
-                return e->GetBorderStyle();
-            if (auto *r = qobject_cast<dbcontrols::TwwDBRichEdit *>(probe.w))
-                return r->GetBorderStyle();
-            if (auto *d = qobject_cast<dbcontrols::TwwDBDateTimePicker *>(probe.w))
-                return d->GetBorderStyle();
-            if (auto *c = probe.combo())
-                return c->GetBorderStyle();
-            return std::nullopt;
-        };
         // Start without a border, so that the single border shows.
-        if (auto *e = qobject_cast<dbcontrols::TwwDBEdit *>(probe.w))
-            e->SetBorderStyle(bsNone);
-        else if (auto *r = qobject_cast<dbcontrols::TwwDBRichEdit *>(probe.w))
-            r->SetBorderStyle(bsNone);
-        else if (auto *d = qobject_cast<dbcontrols::TwwDBDateTimePicker *>(probe.w))
-            d->SetBorderStyle(bsNone);
-        else if (auto *c = probe.combo())
-            c->SetBorderStyle(bsNone);
+        probe.removeBorder();
 
         utils.SetFrameStyle(probe.w, row.classic);
         const TwwEditFrame &frame = probe.frame();
         EXPECT_EQ(frame.GetEnabled(), row.frameEnabled);
         EXPECT_EQ(frame.GetNonFocusStyle(), row.nonFocusStyle);
         EXPECT_EQ(frame.GetFocusStyle(), row.focusStyle);
-        EXPECT_EQ(borderOf(), row.border);
+        EXPECT_EQ(probe.border(), row.border);
     }
 }
 
@@ -431,11 +430,11 @@ TEST_F(FramedControls, EditFocusColoursOnlyForEditableFramedEdits)
         bool readOnly;
         bool changes;
     } rows[] = {
-        {Kind::DBEdit, true, false, true},           {Kind::DBEdit, false, false, false},
-        {Kind::DBEdit, true, true, false},           {Kind::EditButton, true, false, true},
-        {Kind::EditButton, true, true, false},       {Kind::DBEditButton, false, false, false},
-        {Kind::ComboBox, true, false, true},         {Kind::LookupCombo, true, true, false},
-        {Kind::DateTimePicker, true, false, true},   {Kind::RichEdit, true, false, true},
+        {Kind::DBEdit, true, false, true},         {Kind::DBEdit, false, false, false},
+        {Kind::DBEdit, true, true, false},         {Kind::EditButton, true, false, true},
+        {Kind::EditButton, true, true, false},     {Kind::DBEditButton, false, false, false},
+        {Kind::ComboBox, true, false, true},       {Kind::LookupCombo, true, true, false},
+        {Kind::DateTimePicker, true, false, true}, {Kind::RichEdit, true, false, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(std::string(kindName(row.kind)) + (row.frameEnabled ? " framed" : " unframed") +

@@ -26,8 +26,8 @@ bool popupShown(QComboBox &combo)
 void wheelDown(QWidget &w)
 {
     const QPointF at(w.width() / 2.0, w.height() / 2.0);
-    QWheelEvent wheel(at, w.mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+    QWheelEvent wheel(at, w.mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
     QApplication::sendEvent(&w, &wheel);
 }
 
