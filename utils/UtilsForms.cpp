@@ -24,10 +24,20 @@
 
 #include <algorithm>
 
+#include "ControlClass.h"
 #include "dbcontrols/TDataSource.h"
+#include "dbcontrols/TwwDBComboBox.h"
+#include "dbcontrols/TwwDBDateTimePicker.h"
+#include "dbcontrols/TwwDBEdit.h"
+#include "dbcontrols/TwwDBLookupCombo.h"
+#include "dbcontrols/TwwDBRichEdit.h"
 #include "desktopdb/Table.h"
+#include "dravik/CustomEditButton.h"
 
 namespace {
+
+using gvutils::ControlClassOf;
+using gvutils::TControlClass;
 
 // A form's pixels per inch: its "PixelsPerInch" property when it carries one
 // (forms designed for a fixed resolution), else the screen's logical DPI.
@@ -49,12 +59,6 @@ QSize screenSize()
     return screen != nullptr ? screen->geometry().size() : QSize();
 }
 
-// A panel is a plain container: a QWidget or a QFrame, not a subclass.
-bool isPanel(const QWidget *w)
-{
-    return w->metaObject() == &QWidget::staticMetaObject || w->metaObject() == &QFrame::staticMetaObject;
-}
-
 // Push buttons that are not bitmap buttons (those carry an icon).
 bool isPlainPushButton(const QObject *o)
 {
@@ -68,47 +72,306 @@ void setTabStop(QWidget *w, bool on)
     w->setFocusPolicy(static_cast<Qt::FocusPolicy>(on ? policy | Qt::TabFocus : policy & ~Qt::TabFocus));
 }
 
-// Button face (read-only) or window (editable) as the control's background.
-void setFaceColour(QWidget *w, bool editable)
+// The system colour of a role for this kind of control.
+QColor systemColour(const QWidget *w, QPalette::ColorRole role)
 {
-    const QPalette standard = QApplication::palette(w);
+    return QApplication::palette(w).color(role);
+}
+
+// The control's colour (its background): the inner edit's for the
+// edit-with-button controls, the Base role for every other control.
+void setColour(QWidget *w, QPalette::ColorRole system)
+{
+    if (auto *editButton = qobject_cast<TCustomEditButton *>(w)) {
+        editButton->SetColor(systemColour(w, system));
+        return;
+    }
     QPalette palette = w->palette();
-    palette.setColor(QPalette::Base, standard.color(editable ? QPalette::Base : QPalette::Button));
+    palette.setColor(QPalette::Base, systemColour(w, system));
     w->setPalette(palette);
 }
 
-// Applies the read-only (editable = false) or the editable look.
-void setLook(QWidget *control, bool editable)
+// The colour of the control's font: the Text role. The inner edits of the
+// edit-with-button controls take it from their panel.
+void setFontColour(QWidget *w, QPalette::ColorRole system)
 {
-    if (qobject_cast<QPushButton *>(control) || qobject_cast<QRadioButton *>(control)) {
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Text, systemColour(w, system));
+    w->setPalette(palette);
+}
+
+// Button face (read-only) or window (editable) as the control's background.
+void setFaceColour(QWidget *w, bool editable)
+{
+    setColour(w, editable ? QPalette::Base : QPalette::Button);
+}
+
+constexpr dbcontrols::TwwEditFrameEnabledSet kNoBorders = 0;
+constexpr dbcontrols::TwwEditFrameEnabledSet kBottomBorder = dbcontrols::wwBorderBit(dbcontrols::efBottomBorder);
+
+// The frame settings of a framed control; nullptr for other controls and
+// for an edit-with-button control whose frame could not be created.
+dbcontrols::TwwEditFrame *frameOf(QWidget *w)
+{
+    using C = TControlClass;
+    switch (ControlClassOf(w)) {
+    case C::EditButton:
+    case C::DBEditButton:
+        return static_cast<TCustomEditButton *>(w)->GetFrame();
+    case C::wwDBEdit:
+        return &static_cast<dbcontrols::TwwDBEdit *>(w)->GetFrame();
+    case C::wwDBRichEdit:
+        return &static_cast<dbcontrols::TwwDBRichEdit *>(w)->GetFrame();
+    case C::wwDBDateTimePicker:
+        return &static_cast<dbcontrols::TwwDBDateTimePicker *>(w)->GetFrame();
+    case C::wwDBLookupCombo:
+    case C::wwDBComboBox:
+        return &static_cast<dbcontrols::TwwDBCustomCombo *>(w)->GetFrame();
+    default:
+        return nullptr;
+    }
+}
+
+bool frameEnabled(QWidget *w)
+{
+    const dbcontrols::TwwEditFrame *frame = frameOf(w);
+    return frame != nullptr && frame->GetEnabled();
+}
+
+bool isReadOnly(QWidget *w)
+{
+    using C = TControlClass;
+    switch (ControlClassOf(w)) {
+    case C::EditButton:
+    case C::DBEditButton:
+        return static_cast<TCustomEditButton *>(w)->GetReadOnly();
+    case C::wwDBEdit:
+        return static_cast<dbcontrols::TwwDBEdit *>(w)->GetReadOnly();
+    case C::wwDBRichEdit:
+        return static_cast<QTextEdit *>(w)->isReadOnly();
+    case C::wwDBDateTimePicker:
+        return static_cast<QAbstractSpinBox *>(w)->isReadOnly();
+    case C::wwDBLookupCombo:
+    case C::wwDBComboBox:
+        return static_cast<dbcontrols::TwwDBCustomCombo *>(w)->GetReadOnly();
+    default:
+        return false;
+    }
+}
+
+// The border style of a control of the package.
+void setBorderStyle(QWidget *w, dbcontrols::TBorderStyle value)
+{
+    using C = TControlClass;
+    switch (ControlClassOf(w)) {
+    case C::wwDBEdit:
+        static_cast<dbcontrols::TwwDBEdit *>(w)->SetBorderStyle(value);
+        break;
+    case C::wwDBRichEdit:
+        static_cast<dbcontrols::TwwDBRichEdit *>(w)->SetBorderStyle(value);
+        break;
+    case C::wwDBDateTimePicker:
+        static_cast<dbcontrols::TwwDBDateTimePicker *>(w)->SetBorderStyle(value);
+        break;
+    case C::wwDBLookupCombo:
+    case C::wwDBComboBox:
+        static_cast<dbcontrols::TwwDBCustomCombo *>(w)->SetBorderStyle(value);
+        break;
+    default:
+        break;
+    }
+}
+
+void setBothStyles(dbcontrols::TwwEditFrame &frame)
+{
+    frame.SetNonFocusStyle(dbcontrols::efsFrameFlat);
+    frame.SetFocusStyle(dbcontrols::efsFrameFlat);
+}
+
+// The read-only look of a framed control of the package: shadow with
+// highlighted text, flat in both states, no borders.
+void setShadowLook(QWidget *w)
+{
+    dbcontrols::TwwEditFrame &frame = *frameOf(w);
+    setColour(w, QPalette::Dark);
+    setFontColour(w, QPalette::Light);
+    setBothStyles(frame);
+    frame.SetFocusBorders(kNoBorders);
+    frame.SetNonFocusBorders(kNoBorders);
+}
+
+// The editable look of a framed control of the package: window colours in
+// the classic look, else button face; flat in both states with only the
+// bottom border.
+void setUnderlinedLook(QWidget *w, bool classicLook)
+{
+    dbcontrols::TwwEditFrame &frame = *frameOf(w);
+    setColour(w, classicLook ? QPalette::Base : QPalette::Button);
+    setFontColour(w, classicLook ? QPalette::Text : QPalette::ButtonText);
+    setBothStyles(frame);
+    frame.SetFocusBorders(kBottomBorder);
+    frame.SetNonFocusBorders(kBottomBorder);
+}
+
+void setEditButtonLook(TCustomEditButton *control, bool editable)
+{
+    if (frameEnabled(control)) {
+        TKLXEditFrame *frame = control->GetFrame();
+        setColour(control, editable ? QPalette::Button : QPalette::Dark);
+        setFontColour(control, editable ? QPalette::ButtonText : QPalette::Light);
+        frame->SetNonFocusStyle(dbcontrols::efsFrameFlat);
+        frame->SetNonFocusBorders(editable ? kBottomBorder : kNoBorders);
+    } else {
+        setFaceColour(control, editable);
+    }
+    control->SetReadOnly(!editable);
+    control->SetTabStop(editable);
+}
+
+void setRichEditLook(dbcontrols::TwwDBRichEdit *rich, bool editable)
+{
+    if (!frameEnabled(rich)) {
+        setFaceColour(rich, editable);
+    } else if (!editable) {
+        setShadowLook(rich);
+    } else {
+        // The focus borders stay as the form has them.
+        setColour(rich, QPalette::Base);
+        setFontColour(rich, QPalette::Text);
+        setBothStyles(rich->GetFrame());
+        rich->GetFrame().SetNonFocusBorders(kNoBorders);
+    }
+    rich->setReadOnly(!editable);
+    setTabStop(rich, editable);
+}
+
+void setLookupComboLook(dbcontrols::TwwDBLookupCombo *combo, bool editable)
+{
+    if (frameEnabled(combo)) {
+        if (editable)
+            setUnderlinedLook(combo, false);
+        else
+            setShadowLook(combo);
+        if (QLineEdit *inner = combo->InnerEdit())
+            setFontColour(inner, QPalette::Text);
+    } else {
+        setFaceColour(combo, editable);
+    }
+    // A read-only lookup combo stays enabled, so its value can be selected
+    // and copied.
+    combo->setEnabled(true);
+    combo->SetReadOnly(!editable);
+    combo->SetShowButton(editable);
+    combo->SetAutoDropDown(editable);
+    setTabStop(combo, editable);
+}
+
+// Applies the read-only (editable = false) or the editable look. The cases
+// follow the order in which the classes are told apart; each control has
+// exactly one class (ControlClassOf).
+void setLook(QWidget *control, bool editable, bool classicLook)
+{
+    using C = TControlClass;
+    switch (ControlClassOf(control)) {
+    case C::Button:
+    case C::RadioButton:
         control->setEnabled(editable);
-    } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        break;
+    case C::Edit: {
+        auto *edit = static_cast<QLineEdit *>(control);
         setFaceColour(edit, editable);
         edit->setReadOnly(!editable);
         setTabStop(edit, editable);
-    } else if (qobject_cast<QComboBox *>(control) || qobject_cast<QDateTimeEdit *>(control)) {
-        setFaceColour(control, editable);
-        control->setEnabled(editable);
-        setTabStop(control, editable);
-    } else if (auto *spin = qobject_cast<QAbstractSpinBox *>(control)) {
+        break;
+    }
+    case C::EditButton:
+    case C::DBEditButton:
+        setEditButtonLook(static_cast<TCustomEditButton *>(control), editable);
+        break;
+    case C::wwDBEdit: {
+        auto *edit = static_cast<dbcontrols::TwwDBEdit *>(control);
+        if (!frameEnabled(edit))
+            setFaceColour(edit, editable);
+        else if (editable)
+            setUnderlinedLook(edit, classicLook);
+        else
+            setShadowLook(edit);
+        edit->SetReadOnly(!editable);
+        setTabStop(edit, editable);
+        break;
+    }
+    case C::SpinEdit: {
+        auto *spin = static_cast<QAbstractSpinBox *>(control);
         setFaceColour(spin, editable);
         spin->setReadOnly(!editable);
         setTabStop(spin, editable);
-    } else if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
+        break;
+    }
+    case C::Memo: {
+        auto *memo = static_cast<QPlainTextEdit *>(control);
         setFaceColour(memo, editable);
         memo->setReadOnly(!editable);
         setTabStop(memo, editable);
-    } else if (auto *rich = qobject_cast<QTextEdit *>(control)) {
-        setFaceColour(rich, editable);
-        rich->setReadOnly(!editable);
-        setTabStop(rich, editable);
-    } else if (qobject_cast<QCheckBox *>(control)) {
-        control->setEnabled(editable);
-        setTabStop(control, editable);
-    } else if (qobject_cast<QListView *>(control) || qobject_cast<QTableView *>(control)) {
+        break;
+    }
+    case C::wwDBRichEdit:
+        setRichEditLook(static_cast<dbcontrols::TwwDBRichEdit *>(control), editable);
+        break;
+    case C::DBMemo: {
+        auto *memo = static_cast<QTextEdit *>(control);
+        setFaceColour(memo, editable);
+        memo->setReadOnly(!editable);
+        setTabStop(memo, editable);
+        break;
+    }
+    case C::ComboBox:
+    case C::DateTimePicker:
         setFaceColour(control, editable);
         control->setEnabled(editable);
         setTabStop(control, editable);
+        break;
+    case C::wwDBDateTimePicker:
+        if (!frameEnabled(control))
+            setFaceColour(control, editable);
+        else if (editable)
+            setUnderlinedLook(control, classicLook);
+        else
+            setShadowLook(control);
+        control->setEnabled(editable);
+        setTabStop(control, editable);
+        break;
+    case C::wwDBLookupCombo:
+        setLookupComboLook(static_cast<dbcontrols::TwwDBLookupCombo *>(control), editable);
+        break;
+    case C::wwDBComboBox: {
+        auto *combo = static_cast<dbcontrols::TwwDBComboBox *>(control);
+        if (!frameEnabled(combo))
+            setFaceColour(combo, editable);
+        else if (editable)
+            setUnderlinedLook(combo, classicLook);
+        else
+            setShadowLook(combo);
+        combo->SetReadOnly(!editable);
+        combo->EnableDropDown(editable);
+        setTabStop(combo, editable);
+        break;
+    }
+    case C::CheckBox:
+        control->setEnabled(editable);
+        setTabStop(control, editable);
+        break;
+    case C::ListBox:
+    case C::StringGrid:
+        setFaceColour(control, editable);
+        control->setEnabled(editable);
+        setTabStop(control, editable);
+        break;
+    case C::FileListBox:
+        setFaceColour(control, editable);
+        setTabStop(control, editable);
+        break;
+    default:
+        break;
     }
 }
 
@@ -315,16 +578,25 @@ void TclsUtils::StretchLastColumn(QTableView *grid)
         grid->setColumnWidth(columns - 1, grid->columnWidth(columns - 1) + client - sum);
 }
 
+bool TclsUtils::ClassicLook() const
+{
+#ifdef GV_UTILS_UPDATER_COPY
+    return FClassicLook;
+#else
+    return false;
+#endif
+}
+
 void TclsUtils::MakeReadOnly(QWidget *control)
 {
     if (control != nullptr)
-        setLook(control, false);
+        setLook(control, false, ClassicLook());
 }
 
 void TclsUtils::MakeEditable(QWidget *control)
 {
     if (control != nullptr)
-        setLook(control, true);
+        setLook(control, true, ClassicLook());
 }
 
 namespace {
@@ -345,11 +617,15 @@ std::vector<QWidget *> childControls(QWidget *container)
     return controls;
 }
 
-bool isTabPage(const QWidget *w)
+// Whether a component belongs to a control of its own rather than to the
+// container: the parts of an edit-with-button control are set through the
+// control.
+bool isPartOfControl(const QObject *component, const QObject *container)
 {
-    const QWidget *stack = w->parentWidget();
-    return stack != nullptr && qobject_cast<const QTabWidget *>(stack->parentWidget()) != nullptr &&
-           qobject_cast<const QStackedWidget *>(stack) != nullptr;
+    for (const QObject *p = component->parent(); p != nullptr && p != container; p = p->parent())
+        if (qobject_cast<const TCustomEditButton *>(p))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -358,11 +634,21 @@ void TclsUtils::MakeChildrenReadOnly(QWidget *container)
 {
     if (container == nullptr)
         return;
+    using C = TControlClass;
     for (QWidget *child : childControls(container)) {
-        if (isPanel(child) || qobject_cast<QGroupBox *>(child) || qobject_cast<QTabWidget *>(child) || isTabPage(child))
+        switch (ControlClassOf(child)) {
+        case C::Panel:
+        case C::GroupBox:
+        case C::PageControl:
+        case C::TabSheet:
             MakeChildrenReadOnly(child);
-        else if (!qobject_cast<QLabel *>(child))
+            break;
+        case C::Label:
+            break;
+        default:
             MakeReadOnly(child);
+            break;
+        }
     }
     QCoreApplication::processEvents();
 }
@@ -371,27 +657,67 @@ void TclsUtils::MakeChildrenEditable(QWidget *container)
 {
     if (container == nullptr)
         return;
+    using C = TControlClass;
     for (QWidget *child : childControls(container)) {
-        if (isPanel(child) || qobject_cast<QGroupBox *>(child) || qobject_cast<QTabWidget *>(child) ||
-            isTabPage(child) || qobject_cast<QStackedWidget *>(child))
+        switch (ControlClassOf(child)) {
+        case C::Panel:
+        case C::GroupBox:
+        case C::PageControl:
+        case C::TabSheet:
+        case C::Notebook:
             MakeChildrenEditable(child);
-        else if (!qobject_cast<QLabel *>(child))
+            break;
+        case C::Label:
+            break;
+        default:
             MakeEditable(child);
+            break;
+        }
     }
     QCoreApplication::processEvents();
 }
 
 void TclsUtils::SetFrameStyle(QObject *component, bool classic)
 {
-    if (auto *pages = qobject_cast<QTabWidget *>(component)) {
-        pages->tabBar()->setExpanding(false);
-    } else if (auto *group = qobject_cast<QGroupBox *>(component)) {
-#ifdef GV_UTILS_UPDATER_COPY
-        const bool classicLook = FClassicLook;
-#else
-        const bool classicLook = false;
-#endif
-        group->setFlat(!(classic || classicLook));
+    using C = TControlClass;
+    const C kind = ControlClassOf(component);
+    // Components that are no widgets have no frame look.
+    auto *control = qobject_cast<QWidget *>(component);
+    if (control == nullptr)
+        return;
+    switch (kind) {
+    case C::PageControl:
+        static_cast<QTabWidget *>(control)->tabBar()->setExpanding(false);
+        break;
+    case C::GroupBox:
+        static_cast<QGroupBox *>(control)->setFlat(!(classic || ClassicLook()));
+        break;
+    case C::wwDBEdit:
+    case C::wwDBComboBox:
+    case C::wwDBDateTimePicker:
+    case C::wwDBLookupCombo:
+    case C::wwDBRichEdit: {
+        dbcontrols::TwwEditFrame &frame = *frameOf(control);
+        // Rich edits keep their single border in the classic look.
+        if (classic || (kind == C::wwDBRichEdit && ClassicLook())) {
+            frame.SetEnabled(false);
+            setBorderStyle(control, dbcontrols::bsSingle);
+        } else {
+            frame.SetEnabled(true);
+            setBothStyles(frame);
+        }
+        break;
+    }
+    case C::EditButton:
+    case C::DBEditButton:
+        if (TKLXEditFrame *frame = static_cast<TCustomEditButton *>(control)->GetFrame()) {
+            frame->SetEnabled(!classic);
+            if (!classic)
+                frame->SetNonFocusStyle(dbcontrols::efsFrameFlat);
+        }
+        break;
+    default:
+        break;
     }
 }
 
@@ -401,7 +727,8 @@ void TclsUtils::FlattenFrames(QObject *container)
         return;
     const QList<QObject *> owned = container->findChildren<QObject *>();
     for (QObject *component : owned)
-        SetFrameStyle(component, false);
+        if (!isPartOfControl(component, container))
+            SetFrameStyle(component, false);
     for (QObject *component : owned) {
         auto *label = qobject_cast<QLabel *>(component);
         QWidget *focus = label != nullptr ? label->buddy() : nullptr;
@@ -412,10 +739,12 @@ void TclsUtils::FlattenFrames(QObject *container)
     }
 }
 
-void TclsUtils::SetEditFocusColors(QWidget *, bool)
+void TclsUtils::SetEditFocusColors(QWidget *edit, bool focused)
 {
-    // Only the framed edits of the data-aware control set change colour with
-    // the focus; standard controls keep theirs.
+    if (edit == nullptr || !frameEnabled(edit) || isReadOnly(edit))
+        return;
+    setColour(edit, focused ? QPalette::Base : QPalette::Button);
+    setFontColour(edit, focused ? QPalette::Text : QPalette::ButtonText);
 }
 
 // The database numbers auto-increment fields itself; a copy leaves the

@@ -153,6 +153,9 @@ public:
     void setClock(TClock clock);
 
 private:
+    // FClassicLook in the update checker's copy; the registration program's
+    // copy always has the modern look.
+    bool ClassicLook() const;
     QMessageBox::StandardButton showBox(TMsgDlgType type, const std::string &text, QMessageBox::StandardButtons buttons,
                                         unsigned int beep) noexcept;
     QDateTime now() const;

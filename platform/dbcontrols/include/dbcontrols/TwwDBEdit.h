@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dbcontrols/TBorderStyle.h"
 #include "dbcontrols/TDataSource.h"
 #include "dbcontrols/TwwDBPicture.h"
 #include "dbcontrols/TwwEditFrame.h"
@@ -49,6 +50,9 @@ public:
 
     TwwEditFrame &GetFrame() { return FFrame; }
     const TwwEditFrame &GetFrame() const { return FFrame; }
+    // bsSingle shows the edit's frame, bsNone hides it.
+    TBorderStyle GetBorderStyle() const { return hasFrame() ? bsSingle : bsNone; }
+    void SetBorderStyle(TBorderStyle value) { setFrame(value != bsNone); }
     TwwDBPicture &GetPicture() { return FPicture; }
     const TwwDBPicture &GetPicture() const { return FPicture; }
     void SetPicture(const TwwDBPicture &value) { FPicture = value; }

@@ -1,0 +1,7 @@
+#include "dbcontrols/TwwDBComboBox.h"
+
+namespace dbcontrols {
+
+TwwDBComboBox::TwwDBComboBox(QWidget *parent) : TwwDBCustomCombo(parent) {}
+
+} // namespace dbcontrols
