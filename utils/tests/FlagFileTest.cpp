@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "TestPaths.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QLocale>
@@ -10,7 +11,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <regex>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -162,8 +162,7 @@ TEST_F(FlagFile, WritingKeepsTheFlagHeld)
 
     // Others can still read it.
     const std::string content = gvtest::readFileText(flag);
-    EXPECT_TRUE(std::regex_match(content, std::regex("holder\r\nstation\r\ncritical\r\n[^\r\n]+ [^\r\n]+\r\n")))
-        << content;
+    EXPECT_THAT(content, testing::MatchesRegex("holder\r\nstation\r\ncritical\r\n[^\r\n]+ [^\r\n]+\r\n"));
     EXPECT_EQ(holder.ask("release"), "released");
 }
 

@@ -3,10 +3,10 @@
 
 #include "TempDir.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <regex>
 
 using namespace gvutils;
 
@@ -66,7 +66,7 @@ TEST(SystemInfo, ComputerNames)
 TEST(SystemInfo, VersionTextIsMajorDotMinor)
 {
     const std::string text = osVersionText();
-    EXPECT_TRUE(std::regex_match(text, std::regex("[0-9]+\\.[0-9]+"))) << text;
+    EXPECT_THAT(text, testing::MatchesRegex("[0-9]+\\.[0-9]+"));
     EXPECT_GT(versionNumber(text), 0.0);
 
     EXPECT_DOUBLE_EQ(versionNumber("6.1"), 6.1);
