@@ -17,17 +17,17 @@ inline void crashPoint(const char *name)
 {
     // The variable is read at every pass (the points sit at rare, slow
     // steps), so a process forked after an earlier pass still obeys it.
-    static std::string lastSpec;
+    static std::string lastSetting;
     static long seen = 0;
-    const char *spec = std::getenv("GV_CRASH_AT");
-    if (!spec)
+    const char *setting = std::getenv("GV_CRASH_AT");
+    if (!setting)
         return;
-    if (lastSpec != spec) {
-        lastSpec = spec;
+    if (lastSetting != setting) {
+        lastSetting = setting;
         seen = 0;
     }
-    const char *colon = std::strrchr(spec, ':');
-    if (!colon || std::string(spec, colon) != name)
+    const char *colon = std::strrchr(setting, ':');
+    if (!colon || std::string(setting, colon) != name)
         return;
     if (++seen == std::strtol(colon + 1, nullptr, 10))
         std::raise(SIGKILL);
