@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <mutex>
 #include <unordered_map>
 
@@ -110,15 +109,18 @@ HRESULT TKLXGVClientNotify::BeginProcess(std::int16_t *result)
         SystemAdapter = com::createInstance<IPDSystemAdapter>(IPDSystemAdapter::clsid);
         DatabaseQuery = com::createInstance<IPDDatabaseQuery>(IPDDatabaseQuery::clsid);
         Utility = com::createInstance<IPDUtility>(IPDUtility::clsid);
+        SqlQuery = std::make_unique<desktopdb::SqlQuery>();
+        DesktopTable = std::make_unique<desktopdb::Table>();
+        LocalList = std::make_unique<TRecordList>();
+        RemoteList = std::make_unique<TRecordList>();
+        CurrentIdPairs = nullptr;
     } catch (const com::ComError &e) {
         releaseRunObjects();
         return com::fail(e.code(), e.what());
+    } catch (const std::exception &e) {
+        releaseRunObjects();
+        return com::fail(com::E_OUTOFMEMORY, e.what());
     }
-    SqlQuery = std::make_unique<desktopdb::SqlQuery>();
-    DesktopTable = std::make_unique<desktopdb::Table>();
-    LocalList = std::make_unique<TRecordList>();
-    RemoteList = std::make_unique<TRecordList>();
-    CurrentIdPairs = nullptr;
 
     std::string logLine = "OK Gearvane";
     try {
