@@ -589,16 +589,8 @@ void TKLXGVClientNotify::applyLocalActions()
             std::int32_t oldId = local.RecordId;
             copy->setRecordId(0);
             copy->writeToRemote(RemoteDatabase.get(), Utility.get(), 0);
-            try {
-                DesktopTable->setRecNo(local.RecNo);
-                DesktopTable->edit();
-                local.setRecordId(copy->RecordId);
-            } catch (...) {
-                if (DesktopTable->state() == desktopdb::DataSetState::Edit)
-                    DesktopTable->cancel();
-                throw;
-            }
-            postRow(local);
+            local.setRecordId(copy->RecordId);
+            rewriteRow(local);
             // 0 names no record, so nothing can refer to a row that carried
             // it; a pair for it would renumber every empty reference.
             if (CurrentIdPairs && oldId != 0)
