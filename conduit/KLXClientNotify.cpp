@@ -2,15 +2,18 @@
 
 #include "ConduitUtils.h"
 #include "DesktopSchema.h"
+#include "SyncJournal.h"
 #include "ToDoMainObject.h"
 #include "ToDoOilGradeObject.h"
 #include "ToDoSupplierObject.h"
 #include "ToDoVehicleObject.h"
 #include "com/ClassTable.h"
 #include "com/ComError.h"
+#include "desktopdb/DesktopDbError.h"
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 
@@ -131,19 +134,15 @@ HRESULT TKLXGVClientNotify::BeginProcess(std::int16_t *result)
         com::check(HotsyncInfo->GetUserName(&name));
         UserName = name;
         std::int32_t type = syncType();
+        // Whatever this HotSync is asked to do, the work an interrupted one
+        // committed is finished first, so that no table is left with one
+        // side ahead of the other and no reference left dangling.
+        completeInterruptedSync();
         if (type >= SyncTypeSynchronize && type <= SyncTypeDesktopOverwrites)
             syncStandard();
     } catch (...) {
         std::string message = currentFailureMessage();
         logLine = "ERROR (Gearvane): " + (message.empty() ? std::string("Unknown error") : message);
-    }
-    // The last table's work becomes durable before the outcome is logged.
-    try {
-        if (DesktopTable->active())
-            commitTable();
-    } catch (...) {
-        if (logLine == "OK Gearvane")
-            logLine = "ERROR (Gearvane): " + currentFailureMessage();
     }
     *result = 0;
 
@@ -159,6 +158,9 @@ HRESULT TKLXGVClientNotify::BeginProcess(std::int16_t *result)
 
 void TKLXGVClientNotify::releaseRunObjects()
 {
+    // Nothing that was not committed on purpose survives the run.
+    if (DesktopTable && DesktopTable->inBatch() && !stepCommitted_)
+        abandonTableStep();
     // The handheld database belongs to this HotSync: an adapter kept for a
     // later BeginProcess would act on a database that HotSync has closed.
     RemoteDatabase = nullptr;
@@ -166,8 +168,8 @@ void TKLXGVClientNotify::releaseRunObjects()
     HotsyncInfo = nullptr;
     DatabaseQuery = nullptr;
     Utility = nullptr;
-    // Closing the table commits what was posted; a failure to do so must
-    // not escape the entry point.
+    // Closing the table undoes what was not committed; a failure to do so
+    // must not escape the entry point.
     try {
         DesktopTable.reset();
     } catch (...) {
@@ -178,19 +180,47 @@ void TKLXGVClientNotify::releaseRunObjects()
     CurrentIdPairs = nullptr;
 }
 
-// Makes the work on the open table durable in the order that keeps every
-// record after a crash: the handheld database's file first, then the
-// desktop transaction. A crash between the two leaves desktop rows whose
-// flags still ask for the handheld work, which the next HotSync repeats
-// (at worst a record written twice); the other order could leave rows
-// marked as synced whose handheld record was never written.
-void TKLXGVClientNotify::commitTable()
+void TKLXGVClientNotify::commitTableStep(const TIdPairList *newPairs)
 {
-    if (RemoteDatabase) {
-        if (auto flush = RemoteDatabase.as<IPDDatabaseFlush>())
-            com::check(flush->Flush());
+    auto transaction = RemoteDatabase ? RemoteDatabase.as<IPDDatabaseTransaction>() : ComPtr<IPDDatabaseTransaction>();
+    std::string token;
+    if (transaction)
+        com::check(transaction->Stage(&token));
+    if (!token.empty()) {
+        std::string database;
+        com::check(RemoteDatabase->GetDatabaseName(&database));
+        journal::addStagedMarker(*DesktopTable, database, token);
     }
+    if (newPairs)
+        journal::storeIdPairs(*DesktopTable, *newPairs);
     DesktopTable->commitBatch();
+    stepCommitted_ = true;
+    if (token.empty())
+        return;
+    // From here the staged changes belong in place: a failure leaves them
+    // staged, and the next HotSync publishes them because of the marker.
+    com::check(transaction->Publish(token));
+    // The marker has served; one left behind is removed by the next HotSync.
+    try {
+        journal::removeStagedMarkers(*DesktopTable, token);
+    } catch (const std::exception &) {
+    }
+}
+
+void TKLXGVClientNotify::abandonTableStep()
+{
+    try {
+        if (DesktopTable)
+            DesktopTable->rollbackBatch();
+    } catch (const std::exception &) {
+        // Closing the table undoes the batch all the same.
+    }
+    if (RemoteDatabase) {
+        if (auto transaction = RemoteDatabase.as<IPDDatabaseTransaction>()) {
+            if (com::FAILED(transaction->Discard()))
+                com::TakeErrorInfo();
+        }
+    }
 }
 
 std::int32_t TKLXGVClientNotify::syncType()
@@ -216,6 +246,9 @@ void TKLXGVClientNotify::syncStandard()
             std::int32_t type = syncType();
             for (const Step &step : steps) {
                 CurrentIdPairs = step.pairs;
+                // Each table is one unit on both sides: a failure inside it
+                // leaves it as it was, and the tables before it stay done.
+                stepCommitted_ = false;
                 try {
                     openRemoteDatabase(step.database);
                     openDesktopDatabase(step.database);
@@ -223,27 +256,22 @@ void TKLXGVClientNotify::syncStandard()
                         copyToPalm();
                     else
                         syncLocalFromRemote(type);
+                    freeRecordObjects(*LocalList);
+                    freeRecordObjects(*RemoteList);
+                    // The pairs are kept with the rows that made them, so
+                    // that no crash can lose the renumbering they call for.
+                    commitTableStep(step.pairs);
                 } catch (...) {
                     freeRecordObjects(*LocalList);
                     freeRecordObjects(*RemoteList);
-                    // What was done stays done, also after a failure.
-                    try {
-                        commitTable();
-                    } catch (...) {
-                    }
+                    if (!stepCommitted_)
+                        abandonTableStep();
                     throw;
                 }
-                freeRecordObjects(*LocalList);
-                freeRecordObjects(*RemoteList);
-                commitTable();
             }
             CurrentIdPairs = nullptr;
-            if (!oilGradePairs.empty())
-                fixVehicleOilGradeIds(oilGradePairs);
-            if (!supplierPairs.empty())
-                fixMainVendorIds(supplierPairs);
-            if (!vehiclePairs.empty())
-                fixMainVehicleIds(vehiclePairs);
+            if (!oilGradePairs.empty() || !supplierPairs.empty() || !vehiclePairs.empty())
+                crossReferencePass();
         });
     } catch (...) {
         CurrentIdPairs = nullptr;
@@ -270,6 +298,9 @@ void TKLXGVClientNotify::openRemoteDatabase(const std::string &name)
                  ComPtr<IPDRecordAdapter> adapter;
                  com::check(DatabaseQuery->OpenRecordDatabase(name, "PDDirect.PDRecordAdapter", eDbRead | eDbWrite,
                                                               reinterpret_cast<IPDRecordAdapter **>(adapter.put())));
+                 // The handheld's changes wait for the desktop commit.
+                 if (auto transaction = adapter.as<IPDDatabaseTransaction>())
+                     com::check(transaction->Begin());
                  RemoteDatabase = adapter;
              });
 }
@@ -330,16 +361,36 @@ void TKLXGVClientNotify::freeIdPairs(TIdPairList &list) { list.clear(); }
 // ---------------------------------------------------------------------------
 // Desktop tables
 
-void TKLXGVClientNotify::openDesktopDatabase(const std::string &name)
+std::string TKLXGVClientNotify::desktopFolder()
+{
+    std::string folder;
+    com::check(HotsyncInfo->GetPathName(&folder));
+    if (folder.empty())
+        throw SyncError("HotSync gave no folder for the desktop tables of user " + UserName);
+    return folder;
+}
+
+// Opens the table paired with a handheld database when its file exists;
+// false (and no table open) when it does not.
+bool TKLXGVClientNotify::openExistingTable(const std::string &database)
+{
+    const TableSchema *schema = schemaForHandheldDatabase(database);
+    DesktopTable->close();
+    DesktopTable->setDatabaseName(desktopFolder());
+    DesktopTable->setTableName(schema->tableName);
+    if (!DesktopTable->exists())
+        return false;
+    DesktopTable->open();
+    return true;
+}
+
+void TKLXGVClientNotify::openDesktopDatabase(const std::string &name, const std::vector<std::string> &attachments)
 {
     prefixed("openDesktopDatabase: ", "", "openDesktopDatabase: Unknown error", [&] {
         const TableSchema *schema = schemaForHandheldDatabase(name);
         if (!schema)
             throw SyncError("Unknown table name");
-        std::string folder;
-        com::check(HotsyncInfo->GetPathName(&folder));
-        if (folder.empty())
-            throw SyncError("HotSync gave no folder for the desktop tables of user " + UserName);
+        std::string folder = desktopFolder();
         DesktopTable->close();
         DesktopTable->setDatabaseName(folder);
         DesktopTable->setTableName(schema->tableName);
@@ -348,8 +399,16 @@ void TKLXGVClientNotify::openDesktopDatabase(const std::string &name)
         if (!DesktopTable->exists())
             createDatabase(folder, name);
         DesktopTable->open();
-        // The writes of one table go into one transaction, committed when
-        // the table is closed, after a failure too.
+        for (std::size_t i = 0; i < attachments.size(); ++i) {
+            desktopdb::Table other;
+            other.setDatabaseName(folder);
+            other.setTableName(schemaForHandheldDatabase(attachments[i])->tableName);
+            if (!other.exists())
+                throw SyncError("The table " + other.tableName() + " is missing");
+            DesktopTable->attach(other.filePath(), "source" + std::to_string(i));
+        }
+        // The writes of one table go into one transaction, committed on
+        // purpose by the sync step; anything else undoes them.
         DesktopTable->beginBatch();
     });
 }
@@ -551,10 +610,10 @@ void TKLXGVClientNotify::applyRemoteActions()
     }
 }
 
-void TKLXGVClientNotify::postRow(TToDoObject &object)
+void TKLXGVClientNotify::postRow(TToDoObject &object, bool modified, bool deleted, bool synced)
 {
     try {
-        object.writeToDesktop(*DesktopTable, false, false, true);
+        object.writeToDesktop(*DesktopTable, modified, deleted, synced);
         DesktopTable->post();
     } catch (...) {
         if (DesktopTable->state() == desktopdb::DataSetState::Edit ||
@@ -564,7 +623,7 @@ void TKLXGVClientNotify::postRow(TToDoObject &object)
     }
 }
 
-void TKLXGVClientNotify::rewriteRow(TToDoObject &object)
+void TKLXGVClientNotify::rewriteRow(TToDoObject &object, bool modified, bool deleted, bool synced)
 {
     try {
         DesktopTable->setRecNo(object.RecNo);
@@ -574,7 +633,7 @@ void TKLXGVClientNotify::rewriteRow(TToDoObject &object)
             DesktopTable->cancel();
         throw;
     }
-    postRow(object);
+    postRow(object, modified, deleted, synced);
 }
 
 void TKLXGVClientNotify::applyLocalActions()
@@ -655,115 +714,272 @@ void TKLXGVClientNotify::addIdPair(std::int32_t oldId, std::int32_t newId)
 // Cross references
 
 struct TKLXGVClientNotify::ReferenceFix {
-    const char *database;
     const char *column;
-    std::function<void(TToDoObject &, std::int32_t)> setField;
+    std::int32_t (*get)(const TToDoObject &);
+    void (*set)(TToDoObject &, std::int32_t);
+    journal::IdPairs pairs;
+    // The handheld database whose table keeps the pairs; the fix removes
+    // them there in its own transaction. None for pairs given directly.
+    const char *source = nullptr;
 };
+
+namespace {
+
+journal::IdPairs idPairsOf(const TIdPairList &list)
+{
+    journal::IdPairs pairs;
+    for (const auto &entry : list)
+        pairs.emplace_back(entry.pair->OldId, entry.pair->NewId);
+    return pairs;
+}
+
+std::int32_t &oilGradeIdOf(TToDoObject &o) { return static_cast<TToDoVehicleObject &>(o).Rec.OilGradeId; }
+std::int32_t &vendorIdOf(TToDoObject &o) { return static_cast<TToDoMainObject &>(o).Rec.VendorId; }
+std::int32_t &vehicleIdOf(TToDoObject &o) { return static_cast<TToDoMainObject &>(o).Rec.VehicleId; }
+
+template <std::int32_t &(*Field)(TToDoObject &)> std::int32_t getField(const TToDoObject &o)
+{
+    return Field(const_cast<TToDoObject &>(o));
+}
+template <std::int32_t &(*Field)(TToDoObject &)> void setField(TToDoObject &o, std::int32_t id)
+{
+    Field(o) = id;
+}
+
+} // namespace
 
 void TKLXGVClientNotify::fixVehicleOilGradeIds(const TIdPairList &pairs)
 {
-    fixReferences({"VehicleDB-KLXC", "OilGradeId",
-                   [](TToDoObject &o, std::int32_t id) { static_cast<TToDoVehicleObject &>(o).Rec.OilGradeId = id; }},
-                  pairs);
+    fixReferences("VehicleDB-KLXC",
+                  {{"OilGradeId", getField<oilGradeIdOf>, setField<oilGradeIdOf>, idPairsOf(pairs), nullptr}});
 }
 
 void TKLXGVClientNotify::fixMainVendorIds(const TIdPairList &pairs)
 {
-    fixReferences({"MainDB-KLXC", "VendorId",
-                   [](TToDoObject &o, std::int32_t id) { static_cast<TToDoMainObject &>(o).Rec.VendorId = id; }},
-                  pairs);
+    fixReferences("MainDB-KLXC", {{"VendorId", getField<vendorIdOf>, setField<vendorIdOf>, idPairsOf(pairs), nullptr}});
 }
 
 void TKLXGVClientNotify::fixMainVehicleIds(const TIdPairList &pairs)
 {
-    fixReferences({"MainDB-KLXC", "VehicleId",
-                   [](TToDoObject &o, std::int32_t id) { static_cast<TToDoMainObject &>(o).Rec.VehicleId = id; }},
-                  pairs);
+    fixReferences("MainDB-KLXC",
+                  {{"VehicleId", getField<vehicleIdOf>, setField<vehicleIdOf>, idPairsOf(pairs), nullptr}});
+}
+
+void TKLXGVClientNotify::crossReferencePass()
+{
+    // A table that cannot be read holds no pairs this pass can apply; its
+    // own sync step reports it.
+    auto holdsPairs = [&](const char *database) {
+        try {
+            return openExistingTable(database) && !journal::idPairs(*DesktopTable).empty();
+        } catch (const desktopdb::DesktopDbError &) {
+            return false;
+        }
+    };
+    const bool oilGrades = holdsPairs("OilGradeDB-KLXC");
+    const bool suppliers = holdsPairs("SupplierDB-KLXC");
+    const bool vehicles = holdsPairs("VehicleDB-KLXC");
+    DesktopTable->close();
+    if (oilGrades)
+        fixReferences("VehicleDB-KLXC",
+                      {{"OilGradeId", getField<oilGradeIdOf>, setField<oilGradeIdOf>, {}, "OilGradeDB-KLXC"}});
+    // Both references of the log in one pass over its table and records,
+    // the vendor first, as if the two fixes ran one after the other.
+    std::vector<ReferenceFix> mainFixes;
+    if (suppliers)
+        mainFixes.push_back({"VendorId", getField<vendorIdOf>, setField<vendorIdOf>, {}, "SupplierDB-KLXC"});
+    if (vehicles)
+        mainFixes.push_back({"VehicleId", getField<vehicleIdOf>, setField<vehicleIdOf>, {}, "VehicleDB-KLXC"});
+    if (!mainFixes.empty())
+        fixReferences("MainDB-KLXC", std::move(mainFixes));
 }
 
 // Every row whose reference column holds a pair's OldId gets the pair's
-// NewId, in its row and in its handheld record. The rows are read once:
-// each match becomes one event per pair it matches, and the events are
-// handled in pair order, then row order, so the outcome is that of walking
-// all rows once per pair (the later of two pairs with the same OldId wins,
-// and a row is compared with the value it held when the operation began).
-void TKLXGVClientNotify::fixReferences(const ReferenceFix &fix, const TIdPairList &pairs)
+// NewId, in its row and in its handheld record. Each fix compares the rows
+// as they were when it began (so a NewId that equals another pair's OldId
+// does not match twice, and of two pairs with the same OldId the later
+// wins); a row a fix has taken up carries its handheld record's content
+// from then on, as the rewritten row would. The table and the records are
+// each read once and written once, in one unit on both sides together with
+// the removal of the pairs that were applied.
+void TKLXGVClientNotify::fixReferences(const char *database, std::vector<ReferenceFix> fixes)
 {
+    std::vector<std::string> sources;
+    for (const ReferenceFix &fix : fixes) {
+        if (fix.source)
+            sources.push_back(fix.source);
+    }
+    stepCommitted_ = false;
     try {
-        openDesktopDatabase(fix.database);
-        openRemoteDatabase(fix.database);
+        openDesktopDatabase(database, sources);
+        openRemoteDatabase(database);
+        // Pairs kept in the tables are read inside the transaction that
+        // removes them.
+        for (std::size_t i = 0, k = 0; i < fixes.size(); ++i) {
+            if (fixes[i].source)
+                fixes[i].pairs = journal::idPairs(*DesktopTable, "source" + std::to_string(k++));
+        }
 
-        std::unordered_map<std::int32_t, std::vector<std::size_t>> pairsByOldId;
-        for (std::size_t i = 0; i < pairs.size(); ++i)
-            pairsByOldId[pairs[i].pair->OldId].push_back(i);
-
-        struct Event {
-            std::size_t pair;
-            std::int32_t recNo;
+        struct TakenRecord {
+            std::unique_ptr<TToDoObject> object;
+            bool keepAttributes = true; // unless a row in step with it took it up
         };
-        std::vector<Event> events;
-        DesktopTable->first();
-        while (!DesktopTable->eof()) {
-            auto it = pairsByOldId.find(DesktopTable->fieldByName(fix.column).asInteger());
-            if (it != pairsByOldId.end())
-                for (std::size_t p : it->second)
-                    events.push_back({p, DesktopTable->recNo()});
-            DesktopTable->next();
-        }
-        std::stable_sort(events.begin(), events.end(),
-                         [](const Event &a, const Event &b) { return a.pair < b.pair; });
+        struct TakenRow {
+            std::unique_ptr<TToDoObject> local;
+            TakenRecord *remote; // none when the row has no record on the handheld
+            bool inStep;
+        };
+        std::map<std::int32_t, TakenRow> rows;               // by row number
+        std::map<std::int32_t, TakenRecord> handheldRecords; // by record id
 
-        for (const Event &event : events) {
-            const std::int32_t newId = pairs[event.pair].pair->NewId;
-            DesktopTable->setRecNo(event.recNo);
-            const std::int32_t id = DesktopTable->fieldByName("DBID").asInteger();
-            const std::string key = recordKey(id);
-
-            TToDoObject *remote = RemoteList->find(key);
-            if (remote) {
-                fix.setField(*remote, newId);
-            } else {
-                std::unique_ptr<TToDoObject> created = newRecordObject();
-                created->readFromDesktop(*DesktopTable);
-                com::check(RemoteDatabase->SetIterationIndex(0));
-                bool eof = false;
-                com::check(RemoteDatabase->GetEOF(&eof));
-                if (eof)
-                    throw SyncError("No Palm records found, unable to locate record");
-                std::int32_t index = 0, category = 0, attributes = 0;
-                ByteArray data;
-                com::check(RemoteDatabase->ReadRecordById(&index, id, &category, &attributes, &data));
-                readRemoteRecord(*created, data, index, id, category, attributes);
-                fix.setField(*created, newId);
-                created->SyncState = saUpdateRemote;
-                remote = RemoteList->add(key, std::move(created));
+        // The handheld record of a row, read once; none when the handheld
+        // does not hold it and `required` is not set.
+        auto recordOf = [&](std::int32_t id, bool required) -> TakenRecord * {
+            auto found = handheldRecords.find(id);
+            if (found != handheldRecords.end())
+                return &found->second;
+            com::check(RemoteDatabase->SetIterationIndex(0));
+            bool eof = false;
+            com::check(RemoteDatabase->GetEOF(&eof));
+            if (eof && required)
+                throw SyncError("No Palm records found, unable to locate record");
+            if (eof)
+                return nullptr;
+            std::int32_t index = 0, category = 0, attributes = 0;
+            ByteArray data;
+            const HRESULT hr = RemoteDatabase->ReadRecordById(&index, id, &category, &attributes, &data);
+            if (com::FAILED(hr)) {
+                if (required)
+                    com::throwError(hr);
+                com::TakeErrorInfo();
+                return nullptr;
             }
+            std::unique_ptr<TToDoObject> record = newRecordObject();
+            record->readFromDesktop(*DesktopTable);
+            readRemoteRecord(*record, data, index, id, category, attributes);
+            return &(handheldRecords[id] = TakenRecord{std::move(record), true});
+        };
 
-            if (TToDoObject *local = LocalList->find(key)) {
-                fix.setField(*local, newId);
-            } else {
-                std::unique_ptr<TToDoObject> row = newRecordObject();
-                row->assign(*remote);
-                row->RecNo = event.recNo;
-                row->SyncState = saUpdateLocal;
-                LocalList->add(key, std::move(row));
+        for (const ReferenceFix &fix : fixes) {
+            std::unordered_map<std::int32_t, std::int32_t> newIdOf;
+            for (const auto &[oldId, newId] : fix.pairs)
+                newIdOf[oldId] = newId;
+            if (newIdOf.empty())
+                continue;
+            std::vector<std::pair<std::int32_t, std::int32_t>> matches; // row number, new id
+            for (DesktopTable->first(); !DesktopTable->eof(); DesktopTable->next()) {
+                const std::int32_t recNo = DesktopTable->recNo();
+                auto taken = rows.find(recNo);
+                const std::int32_t value = taken != rows.end() ? fix.get(*taken->second.local)
+                                                               : DesktopTable->fieldByName(fix.column).asInteger();
+                if (auto m = newIdOf.find(value); m != newIdOf.end())
+                    matches.emplace_back(recNo, m->second);
+            }
+            for (const auto &[recNo, newId] : matches) {
+                auto taken = rows.find(recNo);
+                if (taken == rows.end()) {
+                    DesktopTable->setRecNo(recNo);
+                    std::unique_ptr<TToDoObject> local = newRecordObject();
+                    local->readFromDesktop(*DesktopTable);
+                    local->RecNo = recNo;
+                    const std::int32_t id = local->RecordId;
+                    // A row in step with the handheld takes the handheld
+                    // record's content, as the rewritten pair of a sync
+                    // does. A row with work waiting (not yet on the
+                    // handheld, changed or deleted since: pairs an earlier
+                    // HotSync left are applied before this one syncs) keeps
+                    // its content and flags, and so does its record: only the
+                    // reference changes, so that the sync still finds the
+                    // work and nothing is lost.
+                    bool inStep = local->Synced && !local->Modified && !local->Deleted;
+                    TakenRecord *record = local->Synced ? recordOf(id, inStep) : nullptr;
+                    if (record && record->object->isDeleted()) {
+                        inStep = false;
+                        record = nullptr;
+                    }
+                    if (inStep) {
+                        record->keepAttributes = false;
+                        local->assign(*record->object);
+                        local->RecNo = recNo;
+                    }
+                    taken = rows.emplace(recNo, TakenRow{std::move(local), record, inStep}).first;
+                }
+                if (taken->second.remote)
+                    fix.set(*taken->second.remote->object, newId);
+                fix.set(*taken->second.local, newId);
             }
         }
 
-        applyRemoteActions();
-        applyLocalActions();
+        for (auto &[id, record] : handheldRecords) {
+            TToDoObject &object = *record.object;
+            object.writeToRemote(RemoteDatabase.get(), Utility.get(), record.keepAttributes ? object.Attributes : 0);
+        }
+        for (auto &[recNo, row] : rows) {
+            if (row.inStep) {
+                rewriteRow(*row.local);
+            } else {
+                rewriteRow(*row.local, row.local->Modified, row.local->Deleted, row.local->Synced);
+            }
+        }
+        for (std::size_t k = 0; k < sources.size(); ++k)
+            journal::removeIdPairs(*DesktopTable, "source" + std::to_string(k));
+        commitTableStep(nullptr);
     } catch (...) {
-        freeRecordObjects(*LocalList);
-        freeRecordObjects(*RemoteList);
-        try {
-            commitTable();
-        } catch (...) {
-        }
+        if (!stepCommitted_)
+            abandonTableStep();
         throw;
     }
-    freeRecordObjects(*LocalList);
-    freeRecordObjects(*RemoteList);
-    commitTable();
+}
+
+// ---------------------------------------------------------------------------
+// An interrupted HotSync
+
+void TKLXGVClientNotify::completeInterruptedSync()
+{
+    static const char *const databases[] = {"MainDB-KLXC", "OilGradeDB-KLXC", "SupplierDB-KLXC", "VehicleDB-KLXC"};
+    prefixed("completeInterruptedSync: ", "", "completeInterruptedSync: Unknown error", [&] {
+        // Without a folder there are no tables; the sync step says so.
+        std::string folder;
+        com::check(HotsyncInfo->GetPathName(&folder));
+        if (folder.empty())
+            return;
+        if (auto staged = DatabaseQuery.as<IPDStagedChanges>()) {
+            // Staged changes whose desktop rows were committed belong in
+            // place; every marker is read before anything is dropped. The
+            // staged changes of a table that cannot be read are left alone:
+            // its sync step reports the table, and nothing is decided blind.
+            std::vector<const char *> settled;
+            for (const char *database : databases) {
+                bool exists = false;
+                try {
+                    exists = openExistingTable(database);
+                } catch (const desktopdb::DesktopDbError &) {
+                    continue;
+                }
+                settled.push_back(database);
+                if (!exists)
+                    continue;
+                auto markers = journal::stagedMarkers(*DesktopTable);
+                if (markers.empty())
+                    continue;
+                for (const auto &marker : markers)
+                    com::check(staged->PublishStaged(marker.database, marker.token));
+                DesktopTable->beginBatch();
+                journal::removeStagedMarkers(*DesktopTable);
+                DesktopTable->commitBatch();
+            }
+            DesktopTable->close();
+            // The others were never committed: the desktop kept its rows as
+            // they were, so the handheld keeps its database as it was.
+            for (const char *database : settled) {
+                std::vector<std::string> tokens;
+                com::check(staged->ListStaged(database, &tokens));
+                for (const auto &token : tokens)
+                    com::check(staged->DiscardStaged(database, token));
+            }
+        }
+        crossReferencePass();
+    });
 }
 
 // ---------------------------------------------------------------------------

@@ -80,7 +80,9 @@ public:
     void freeRecordObjects(TRecordList &list);
     void freeIdPairs(TIdPairList &list);
 
-    void openDesktopDatabase(const std::string &name);
+    // `attachments` are further table files (by handheld database name)
+    // whose bookkeeping the table's transaction commits too.
+    void openDesktopDatabase(const std::string &name, const std::vector<std::string> &attachments = {});
     void createDatabase(const std::string &path, const std::string &name);
     bool locateLocalRow(std::int32_t id);
 
@@ -94,6 +96,15 @@ public:
     void fixVehicleOilGradeIds(const TIdPairList &pairs);
     void fixMainVendorIds(const TIdPairList &pairs);
     void fixMainVehicleIds(const TIdPairList &pairs);
+
+    // Finishes what an interrupted HotSync committed: publishes the staged
+    // handheld changes whose desktop rows were committed, drops the others,
+    // and renumbers the references that its id pairs still wait for.
+    void completeInterruptedSync();
+    // Renumbers the references to the rows whose id pairs the tables hold,
+    // and removes those pairs, each table in one unit with its handheld
+    // database.
+    void crossReferencePass();
 
     // Fields in their declared order.
     std::string UserName;
@@ -110,16 +121,31 @@ public:
 
 private:
     struct ReferenceFix;
-    void fixReferences(const ReferenceFix &fix, const TIdPairList &pairs);
+    void fixReferences(const char *database, std::vector<ReferenceFix> fixes);
+    // The work on the open table and handheld database as one unit: the
+    // handheld's changes are staged, the desktop transaction commits them
+    // with a marker of the staged changes (and `newPairs`), then they are
+    // put in place. Once the desktop commit is made it is never undone.
+    void commitTableStep(const TIdPairList *newPairs);
+    // Drops the work on the open table on both sides after a failure that
+    // came before the desktop commit.
+    void abandonTableStep();
+    std::string desktopFolder();
+    bool openExistingTable(const std::string &database);
     // Moves to the object's row, edits, writes and posts it; a failure
     // cancels the pending edit and travels on.
-    void rewriteRow(TToDoObject &object);
-    void postRow(TToDoObject &object);
+    void rewriteRow(TToDoObject &object, bool modified = false, bool deleted = false, bool synced = true);
+    // Writes the object into the row being edited or appended, with the
+    // given flags (by default those of a row in step), and posts it.
+    void postRow(TToDoObject &object, bool modified = false, bool deleted = false, bool synced = true);
     std::int32_t syncType();
-    void commitTable();
     void readRemoteRecord(TToDoObject &object, const ByteArray &data, std::int32_t index, std::int32_t recordId,
                           std::int32_t category, std::int32_t attributes);
     void releaseRunObjects();
+
+    // The desktop transaction of the open table step has been committed:
+    // a later failure of that step must not drop its handheld changes.
+    bool stepCommitted_ = false;
 };
 
 // The text of a failure, or empty when it carries none.

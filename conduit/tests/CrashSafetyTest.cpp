@@ -1,299 +1,515 @@
-// A HotSync killed at any moment loses no record: after the next HotSync
-// every record that existed on either side beforehand is on both sides.
-// The HotSync runs in a child process that is killed at each durable step
-// (the handheld file's rename, the desktop commit; just before and just
-// after) and at random moments.
-#include "KLXClientNotify.h"
-#include "ToDoMainObject.h"
-#include "ToDoOilGradeObject.h"
-#include "ToDoSupplierObject.h"
-#include "ToDoVehicleObject.h"
-#include "TempDir.h"
-#include "com/ClassTable.h"
-#include "com/ComPtr.h"
-#include "desktopdb/Table.h"
-#include "palmsync/HandheldFolder.h"
-#include "palmsync/HotSyncSession.h"
-#include "palmsync/PalmDatabase.h"
+// A HotSync that is killed, runs out of disk or meets a locked table at any
+// moment loses nothing: once the next HotSync has run, both sides hold
+// exactly what an uninterrupted HotSync gives — every record and edit, the
+// handheld's version where both sides edited, every reference resolved, no
+// duplicate.
+//
+// The data has work waiting on both sides in every table: new, changed and
+// deleted records, conflicts, and new desktop rows that refer to each other
+// by ids the handheld has not given yet, so that every HotSync renumbers
+// references. Each case is checked by content: references are resolved to
+// the names of the records they point at, so that a record written twice or
+// a reference left pointing nowhere shows.
+#include "SyncFixture.h"
 
-#include <gtest/gtest.h>
+#include "ConduitUtils.h"
+#include "SystemCallTrace.h"
+#include "desktopdb/Table.h"
+
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <map>
 #include <random>
 #include <set>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
-using namespace conduit;
+using namespace conduittest;
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string User = "Crash Tester";
-
-struct Sides {
-    fs::path handheld;
-    fs::path desktop;
+// Both sides of one HotSync, described by content.
+struct View {
+    std::map<std::string, std::multiset<std::string>> tables; // table -> rows as text
+    std::vector<std::string> faults; // dangling references, flags left set, staged files, journal entries
 };
 
-std::string runHotSync(const Sides &s, int syncType)
+std::string refName(const std::map<std::int64_t, std::string> &names, std::int64_t id, const char *what,
+                    std::vector<std::string> &faults)
 {
-    palmsync::HotSyncSession session({User, s.desktop.string(), syncType, s.handheld});
-    {
-        com::ComPtr<TKLXGVClientNotify> notify(new TKLXGVClientNotify);
-        std::int16_t result = 1;
-        EXPECT_EQ(notify->BeginProcess(&result), com::S_OK);
-    }
-    session.end();
-    auto lines = session.logLines();
-    return lines.empty() ? std::string() : lines.back();
+    if (id == 0)
+        return "-";
+    auto it = names.find(id);
+    if (it != names.end())
+        return it->second;
+    faults.push_back(std::string("dangling ") + what + " reference " + std::to_string(id));
+    return "?";
 }
 
-com::ComPtr<palmsync::IPDRecordAdapter> openDb(palmsync::IPDDatabaseQuery *q, const char *name)
-{
-    com::ComPtr<palmsync::IPDRecordAdapter> a;
-    com::check(q->OpenRecordDatabase(name, "PDDirect.PDRecordAdapter", 0xC0,
-                                     reinterpret_cast<palmsync::IPDRecordAdapter **>(a.put())));
-    return a;
-}
-
-// Log entries are told apart by their mileage, vehicles by their miles per
-// year: fields no change in this test touches.
-void addHandheldRecords(const Sides &s, int firstMileage, int entries, int vehicleMiles, int dirtyChanges)
-{
-    palmsync::HotSyncSession session({User, s.desktop.string(), 0, s.handheld});
-    {
-        auto query = com::createInstance<palmsync::IPDDatabaseQuery>(palmsync::IPDDatabaseQuery::clsid);
-        auto utility = com::createInstance<palmsync::IPDUtility>(palmsync::IPDUtility::clsid);
-        std::int32_t vehicleId = 0;
-        {
-            auto db = openDb(query.get(), "VehicleDB-KLXC");
-            TToDoVehicleObject v(User);
-            v.Rec.Name = "Truck " + std::to_string(vehicleMiles);
-            v.Rec.MilesPerYear = vehicleMiles;
-            v.writeToRemote(db.get(), utility.get(), 0x40);
-            vehicleId = v.RecordId;
-        }
-        auto db = openDb(query.get(), "MainDB-KLXC");
-        for (int i = 0; i < entries; ++i) {
-            TToDoMainObject e(User);
-            e.Rec.VehicleId = vehicleId;
-            e.Rec.Mileage = firstMileage + i;
-            e.Rec.Type = "FU";
-            e.setTranDate(EncodeDate(2003, 1 + i % 12, 1 + i % 28));
-            e.setTotalCost(20 + i);
-            e.setQty(10.5);
-            e.Rec.Notes = "handheld " + std::to_string(i);
-            e.writeToRemote(db.get(), utility.get(), 0x40);
-        }
-        // Change some records that are already on both sides.
-        com::check(db->SetIterationIndex(0));
-        for (int i = 0; i < dirtyChanges; ++i) {
-            std::int32_t index, id, category, attributes;
-            palmsync::ByteArray data;
-            if (db->ReadNextRecord(&index, &id, &category, &attributes, &data) != com::S_OK)
-                break;
-            TToDoMainObject e(User);
-            e.readFromRemote(utility.get(), data, index, id, category, attributes);
-            e.Rec.Notes = "changed on the handheld";
-            e.writeToRemote(db.get(), utility.get(), 0x40);
-        }
-    }
-    session.end();
-}
-
-void addDesktopRows(const Sides &s, int firstMileage, int rows, int modify)
-{
-    desktopdb::Table t;
-    t.setDatabaseName(s.desktop.string());
-    t.setTableName("MAIN");
-    t.open();
-    for (int i = 0; i < modify && i < t.recordCount(); ++i) {
-        t.setRecNo(i + 1);
-        t.edit();
-        t.fieldByName("Notes").setAsString("changed on the desktop");
-        t.fieldByName("Modified").setAsBoolean(true);
-        t.post();
-    }
-    for (int i = 0; i < rows; ++i) {
-        t.append();
-        t.fieldByName("UserName").setAsString(User);
-        t.fieldByName("DBID").setAsInteger(0);
-        t.fieldByName("Synced").setAsBoolean(false);
-        t.fieldByName("Mileage").setAsInteger(firstMileage + i);
-        t.fieldByName("Type").setAsString("SV");
-        t.fieldByName("TranDate").setAsDateTime(EncodeDate(2004, 2, 1 + i));
-        t.fieldByName("TotalCost").setAsFloat(99.5);
-        t.fieldByName("Notes").setAsString("desktop " + std::to_string(i));
-        t.post();
-    }
-    t.close();
-}
-
-std::multiset<int> desktopMileages(const Sides &s)
-{
-    std::multiset<int> out;
-    desktopdb::Table t;
-    t.setDatabaseName(s.desktop.string());
-    t.setTableName("MAIN");
-    t.open();
-    for (t.first(); !t.eof(); t.next())
-        out.insert(t.fieldByName("Mileage").asInteger());
-    return out;
-}
-
-std::multiset<int> handheldMileages(const Sides &s)
-{
-    std::multiset<int> out;
-    auto db = palmsync::PalmDatabase::load(s.handheld / "MainDB-KLXC.pdb");
-    for (const auto &r : db.records) {
-        if (r.attributes & 0x80 || r.data.size() < 12)
-            continue;
-        out.insert((r.data[8] << 24) | (r.data[9] << 16) | (r.data[10] << 8) | r.data[11]);
-    }
-    return out;
-}
-
-class CrashSafety : public ::testing::Test {
+class CrashSafety : public HotSyncFixture {
 protected:
-    void SetUp() override
+    CrashSafety()
     {
-        pristine = {dir.path() / "pristine/handheld", dir.path() / "pristine/desktop"};
-        fs::create_directories(pristine.handheld);
-        fs::create_directories(pristine.desktop);
-        palmsync::HandheldFolder folder(pristine.handheld);
-        for (const char *name : {"OilGradeDB-KLXC", "SupplierDB-KLXC", "VehicleDB-KLXC", "MainDB-KLXC"})
-            folder.createRecordDatabase(name, "KLXC", "DATA");
-        addHandheldRecords(pristine, 1000, 30, 12000, 0);
-        ASSERT_EQ(runHotSync(pristine, 0), "OK Gearvane");
-        // Work waiting on both sides: new, changed and unsynced records.
-        addHandheldRecords(pristine, 2000, 8, 13000, 4);
-        addDesktopRows(pristine, 3000, 8, 4);
-
-        // What an uninterrupted HotSync keeps: both sides' records when
-        // synchronising; the desktop's when it overwrites the handheld; the
-        // handheld's when it overwrites the desktop.
-        for (int m : desktopMileages(pristine))
-            survivors[0].insert(m), survivors[3].insert(m);
-        for (int m : handheldMileages(pristine))
-            survivors[0].insert(m), survivors[2].insert(m);
-        ASSERT_EQ(survivors[0].size(), 30u + 8u + 8u);
+        pristine = {handheldDir, conduitDir};
+        build();
     }
 
-    Sides freshCopy(const std::string &name)
+    struct Sides {
+        fs::path handheld, desktop;
+    };
+
+    void use(const Sides &s)
     {
-        Sides s{dir.path() / name / "handheld", dir.path() / name / "desktop"};
+        handheldDir = s.handheld;
+        conduitDir = s.desktop;
+        pathName = conduitDir.string();
+    }
+
+    Sides copyOfPristine(const std::string &name)
+    {
+        Sides s{temp / name / "handheld", temp / name / "conduit"};
         fs::create_directories(s.handheld.parent_path());
         fs::copy(pristine.handheld, s.handheld, fs::copy_options::recursive);
         fs::copy(pristine.desktop, s.desktop, fs::copy_options::recursive);
         return s;
     }
 
-    // Runs a HotSync in a child; returns true when the child was killed.
-    static bool hotSyncInChild(const Sides &s, int syncType, const std::string &crashAt, int killAfterMicros = -1)
+    void editRows(const std::string &table, const std::function<bool(desktopdb::Table &)> &change)
+    {
+        desktopdb::Table t;
+        t.setDatabaseName(conduitDir.string());
+        t.setTableName(table);
+        t.open();
+        for (t.first(); !t.eof(); t.next()) {
+            t.edit();
+            if (change(t))
+                t.post();
+            else
+                t.cancel();
+        }
+    }
+
+    // A handheld and a desktop in step, then work waiting on both sides.
+    void build()
+    {
+        setRecords(kOilGradeDB, {palmRecord(11, oilGradeBytes({4, 50, "5W30", ""})),
+                                 palmRecord(12, oilGradeBytes({5, 0, "10W40", ""}))});
+        setRecords(kSupplierDB, {palmRecord(21, supplierBytes({1, "Shell", "", ""})),
+                                 palmRecord(22, supplierBytes({2, "Esso", "", ""}))});
+        setRecords(kVehicleDB, {palmRecord(31, vehicleBytes({11, 1998, 9000, "Truck", "", "MAN", "TGL", "", ""})),
+                                palmRecord(32, vehicleBytes({12, 2001, 7000, "Van", "", "VW", "T4", "", ""}))});
+        std::vector<palmsync::PalmRecord> entries;
+        for (int i = 0; i < 20; ++i)
+            entries.push_back(palmRecord(static_cast<std::uint32_t>(100 + i), mainBytes(entry(i % 2 ? 31 : 32,
+                                                                                               i % 2 ? 21 : 22,
+                                                                                               1000 + i, "first"))));
+        setRecords(kMainDB, entries);
+        ASSERT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+
+        // The handheld: new records (a new oil grade, a vehicle that uses
+        // it, entries for it), changed records, deleted records.
+        auto oil = records(kOilGradeDB);
+        oil.push_back(palmRecord(13, oilGradeBytes({3, 99, "0W20", ""}), 0x40));
+        setRecords(kOilGradeDB, oil);
+        auto vehicles = records(kVehicleDB);
+        vehicles.push_back(palmRecord(33, vehicleBytes({13, 2020, 3000, "Bike", "", "BMW", "R", "", ""}), 0x40));
+        setRecords(kVehicleDB, vehicles);
+        auto main = records(kMainDB);
+        for (auto &r : main) {
+            const int mileage = readMain(r.data).mileage;
+            if (mileage == 1000 || mileage == 1001 || mileage == 1002) {
+                MainRecord m = readMain(r.data);
+                m.notes = "changed on the handheld";
+                r.data = mainBytes(m);
+                r.attributes = 0x40;
+            } else if (mileage == 1004 || mileage == 1005) {
+                r.attributes = 0x80;
+            }
+        }
+        for (int i = 0; i < 4; ++i)
+            main.push_back(palmRecord(static_cast<std::uint32_t>(200 + i),
+                                      mainBytes(entry(33, 21, 2000 + i, "new on the handheld")), 0x40));
+        setRecords(kMainDB, main);
+
+        // The desktop: a new oil grade, supplier and vehicle that refer to
+        // each other by ids of their own, new entries for them, changed
+        // rows (two of them changed on the handheld too) and a deleted row.
+        addRow("OILGRADE", syncColumns(-1, false) + Row{{"Name", "15W50"}, {"ItemCost", 9.5}});
+        addRow("SUPPLIER", syncColumns(-1, false) + Row{{"Name", "Aral"}, {"MainId", std::int64_t{7}}});
+        addRow("VEHICLE", syncColumns(-2, false) + Row{{"Name", "Camper"},
+                                                       {"OilGradeId", std::int64_t{-1}},
+                                                       {"ModelYear", std::int64_t{1985}}});
+        for (int i = 0; i < 4; ++i)
+            addRow("MAIN", syncColumns(-5 - i, false) + Row{{"VehicleId", std::int64_t{-2}},
+                                                            {"VendorId", std::int64_t{-1}},
+                                                            {"Mileage", std::int64_t{3000 + i}},
+                                                            {"Type", "SV"},
+                                                            {"TranDate", conduit::EncodeDate(2004, 2, 1 + i)},
+                                                            {"Notes", "new on the desktop"}});
+        editRows("MAIN", [](desktopdb::Table &t) {
+            const auto mileage = t.fieldByName("Mileage").asInteger();
+            if (mileage == 1001 || mileage == 1002 || mileage == 1006 || mileage == 1007) {
+                t.fieldByName("Notes").setAsString("changed on the desktop");
+                t.fieldByName("Modified").setAsBoolean(true);
+                return true;
+            }
+            if (mileage == 1008) {
+                t.fieldByName("Deleted").setAsBoolean(true);
+                return true;
+            }
+            return false;
+        });
+        editRows("VEHICLE", [](desktopdb::Table &t) {
+            if (t.fieldByName("Name").asString() != "Van")
+                return false;
+            t.fieldByName("ModelYear").setAsInteger(2002);
+            t.fieldByName("Modified").setAsBoolean(true);
+            return true;
+        });
+    }
+
+    static MainRecord entry(std::int32_t vehicle, std::int32_t vendor, std::int32_t mileage, const std::string &notes)
+    {
+        MainRecord m;
+        m.vehicleId = vehicle;
+        m.vendorId = vendor;
+        m.mileage = mileage;
+        m.type = "FU";
+        m.date[3] = 1 + static_cast<std::uint16_t>(mileage % 28);
+        m.date[4] = 3;
+        m.date[5] = 2003;
+        m.costWhole = 20;
+        m.qtyWhole = 10;
+        m.notes = notes;
+        return m;
+    }
+
+    View handheldView() const
+    {
+        View v;
+        std::map<std::int64_t, std::string> oil, suppliers, vehicles;
+        for (const auto &r : records(kOilGradeDB)) {
+            oil[r.uniqueId] = readOilGrade(r.data).name;
+            v.tables["OILGRADE"].insert(readOilGrade(r.data).name);
+        }
+        for (const auto &r : records(kSupplierDB)) {
+            suppliers[r.uniqueId] = readSupplier(r.data).name;
+            v.tables["SUPPLIER"].insert(readSupplier(r.data).name);
+        }
+        for (const auto &r : records(kVehicleDB)) {
+            VehicleRecord x = readVehicle(r.data);
+            vehicles[r.uniqueId] = x.name;
+            v.tables["VEHICLE"].insert(x.name + "|" + std::to_string(x.modelYear) + "|" +
+                                       refName(oil, x.oilGradeId, "oil grade", v.faults));
+        }
+        for (const auto &r : records(kMainDB)) {
+            MainRecord x = readMain(r.data);
+            v.tables["MAIN"].insert(std::to_string(x.mileage) + "|" + x.notes + "|" +
+                                    refName(vehicles, x.vehicleId, "vehicle", v.faults) + "|" +
+                                    refName(suppliers, x.vendorId, "supplier", v.faults));
+        }
+        for (const std::string &db : {kMainDB, kOilGradeDB, kSupplierDB, kVehicleDB}) {
+            for (const auto &r : records(db)) {
+                if (r.attributes != 0)
+                    v.faults.push_back(db + " record " + std::to_string(r.uniqueId) + " keeps attributes " +
+                                       std::to_string(r.attributes));
+            }
+        }
+        for (const auto &e : fs::directory_iterator(handheldDir)) {
+            if (e.path().filename().string().find(".staged-") != std::string::npos)
+                v.faults.push_back("staged file left: " + e.path().filename().string());
+        }
+        return v;
+    }
+
+    View desktopView()
+    {
+        View v;
+        auto ids = [&](const char *table) {
+            std::map<std::int64_t, std::string> names;
+            for (const auto &row : rows(table))
+                names[intOf(row, "DBID")] = textOf(row, "Name");
+            return names;
+        };
+        auto oil = ids("OILGRADE"), suppliers = ids("SUPPLIER"), vehicles = ids("VEHICLE");
+        for (const char *table : {"OILGRADE", "SUPPLIER", "VEHICLE", "MAIN"}) {
+            for (const auto &row : rows(table)) {
+                if (!boolOf(row, "Synced") || boolOf(row, "Modified") || boolOf(row, "Deleted"))
+                    v.faults.push_back(std::string(table) + " row " + std::to_string(intOf(row, "DBID")) +
+                                       " keeps a flag");
+                std::string text;
+                if (std::string(table) == "OILGRADE" || std::string(table) == "SUPPLIER")
+                    text = textOf(row, "Name");
+                else if (std::string(table) == "VEHICLE")
+                    text = textOf(row, "Name") + "|" + std::to_string(intOf(row, "ModelYear")) + "|" +
+                           refName(oil, intOf(row, "OilGradeId"), "oil grade", v.faults);
+                else
+                    text = std::to_string(intOf(row, "Mileage")) + "|" + textOf(row, "Notes") + "|" +
+                           refName(vehicles, intOf(row, "VehicleId"), "vehicle", v.faults) + "|" +
+                           refName(suppliers, intOf(row, "VendorId"), "supplier", v.faults);
+                v.tables[table].insert(text);
+            }
+            // Bookkeeping of finished work is gone.
+            sqlite3 *db = nullptr;
+            sqlite3_open_v2(tableFile(table).c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+            for (const char *journal : {"TarnlinkStaged", "TarnlinkIdPairs"}) {
+                sqlite3_stmt *st = nullptr;
+                const std::string sql = std::string("SELECT COUNT(*) FROM ") + journal;
+                if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW &&
+                    sqlite3_column_int(st, 0) != 0)
+                    v.faults.push_back(std::string(table) + " keeps entries in " + journal);
+                sqlite3_finalize(st);
+            }
+            sqlite3_close(db);
+        }
+        return v;
+    }
+
+    // What an uninterrupted HotSync of that type gives, checked once.
+    const View &cleanView(std::int32_t syncType)
+    {
+        auto it = clean.find(syncType);
+        if (it != clean.end())
+            return it->second;
+        use(copyOfPristine("clean-" + std::to_string(syncType)));
+        EXPECT_EQ(runHotSync(syncType), std::vector<std::string>{"OK Gearvane"});
+        View handheld = handheldView(), desktop = desktopView();
+        EXPECT_EQ(handheld.faults, std::vector<std::string>{});
+        EXPECT_EQ(desktop.faults, std::vector<std::string>{});
+        EXPECT_EQ(handheld.tables, desktop.tables);
+        return clean[syncType] = handheld;
+    }
+
+    // After the interrupted HotSync, the next one (of the same type) must
+    // leave both sides as the uninterrupted one does.
+    void expectLikeACleanRun(std::int32_t syncType, const std::string &what)
+    {
+        SCOPED_TRACE(what);
+        auto log = runHotSync(syncType);
+        EXPECT_EQ(log, std::vector<std::string>{"OK Gearvane"});
+        View handheld = handheldView(), desktop = desktopView();
+        EXPECT_EQ(handheld.faults, std::vector<std::string>{});
+        EXPECT_EQ(desktop.faults, std::vector<std::string>{});
+        const View &expected = clean.at(syncType);
+        EXPECT_EQ(handheld.tables, expected.tables);
+        EXPECT_EQ(desktop.tables, expected.tables);
+    }
+
+    // Runs the HotSync in a child with the given environment; returns the
+    // child's status.
+    int hotSyncInChild(std::int32_t syncType, const std::map<std::string, std::string> &environment,
+                       int killAfterMicros = -1)
     {
         pid_t pid = fork();
         if (pid == 0) {
-            if (!crashAt.empty())
-                setenv("GV_CRASH_AT", crashAt.c_str(), 1);
-            runHotSync(s, syncType);
+            for (const auto &[name, value] : environment)
+                setenv(name.c_str(), value.c_str(), 1);
+            runHotSync(syncType);
             _exit(0);
         }
         if (killAfterMicros >= 0) {
-            std::this_thread::sleep_for(std::chrono::microseconds(killAfterMicros));
+            usleep(static_cast<useconds_t>(killAfterMicros));
             kill(pid, SIGKILL);
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        return status;
     }
 
-    void expectNothingLost(const Sides &s, int syncType, const std::string &what)
-    {
-        const std::set<int> &expected = survivors[syncType];
-        SCOPED_TRACE(what);
-        // Stale journal files of a killed process are rolled back by the
-        // table engine on the next open.
-        EXPECT_EQ(runHotSync(s, 0), "OK Gearvane");
-        auto desktop = desktopMileages(s);
-        auto handheld = handheldMileages(s);
-        for (int m : expected) {
-            EXPECT_TRUE(desktop.count(m)) << "mileage " << m << " lost on the desktop";
-            EXPECT_TRUE(handheld.count(m)) << "mileage " << m << " lost on the handheld";
-        }
-    }
+    static bool killed(int status) { return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL; }
 
-    gvtest::TempDir dir;
     Sides pristine;
-    std::map<int, std::set<int>> survivors; // by sync type
+    std::map<std::int32_t, View> clean;
 };
 
-TEST_F(CrashSafety, KilledAtEachDurableStepLosesNothing)
+constexpr std::int32_t syncTypes[] = {0, 2, 3};
+
+// Killed at every pass of every durable step: the handheld's changes staged,
+// the desktop commit (just before and after), the staged changes put in
+// place (just before and after), in the table steps and in the renumbering.
+TEST_F(CrashSafety, KilledAtEveryDurableStepLosesNothing)
 {
-    const char *points[] = {"handheld-before-rename", "handheld-after-rename", "desktop-before-commit",
-                            "desktop-after-commit"};
-    for (int syncType : {0, 2, 3}) {
+    const char *points[] = {"handheld-staged", "desktop-before-commit", "desktop-after-commit",
+                            "handheld-before-publish", "handheld-after-publish"};
+    int kills = 0;
+    for (std::int32_t syncType : syncTypes) {
+        cleanView(syncType);
         for (const char *point : points) {
-            for (int n = 1; n <= 12; ++n) {
-                std::string name = std::to_string(syncType) + "-" + point + "-" + std::to_string(n);
-                Sides s = freshCopy(name);
-                bool killed = hotSyncInChild(s, syncType, std::string(point) + ":" + std::to_string(n));
-                if (!killed)
-                    break; // the HotSync passes this point fewer than n times
-                expectNothingLost(s, syncType, name);
+            for (int n = 1;; ++n) {
+                const std::string name = std::to_string(syncType) + "-" + point + "-" + std::to_string(n);
+                use(copyOfPristine(name));
+                const fs::path note = temp / (name + ".note");
+                int status = hotSyncInChild(syncType, {{"GV_CRASH_AT", std::string(point) + ":" + std::to_string(n)},
+                                                       {"GV_CRASH_NOTE", note.string()}});
+                if (!killed(status)) {
+                    // The HotSync passes this point fewer than n times.
+                    ASSERT_TRUE(WIFEXITED(status)) << name;
+                    ASSERT_GT(n, 1) << point << " is never passed in sync type " << syncType;
+                    EXPECT_FALSE(fs::exists(note)) << name;
+                    break;
+                }
+                ASSERT_EQ(gvtest::readFileText(note), std::string(point) + ":" + std::to_string(n) + "\n")
+                    << "killed elsewhere than " << name;
+                ++kills;
+                expectLikeACleanRun(syncType, name);
             }
         }
     }
+    // Four table steps and the two renumbering passes, in three sync types.
+    EXPECT_GE(kills, 3 * 5 * 5);
 }
 
+// Killed at random moments; each kill is proven to have come before the
+// HotSync ended, and the steps it passed are noted.
 TEST_F(CrashSafety, KilledAtRandomMomentsLosesNothing)
 {
-    // How long an uninterrupted HotSync of this data takes here.
-    Sides timing = freshCopy("timing");
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_FALSE(hotSyncInChild(timing, 0, ""));
-    auto micros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
-                      .count();
+    std::mt19937 random(20021214);
+    for (std::int32_t syncType : syncTypes) {
+        cleanView(syncType);
+        use(copyOfPristine("timing-" + std::to_string(syncType)));
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(WIFEXITED(hotSyncInChild(syncType, {})));
+        const auto micros =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
 
-    std::mt19937 rng(20021214);
-    for (int i = 0; i < 12; ++i) {
-        std::string name = "random-" + std::to_string(i);
-        Sides s = freshCopy(name);
-        int syncType = i % 4 == 3 ? 3 : i % 4 == 2 ? 2 : 0;
-        hotSyncInChild(s, syncType, "", static_cast<int>(rng() % static_cast<unsigned>(micros + 1)));
-        expectNothingLost(s, syncType, name);
+        std::set<std::string> lastSteps;
+        int kills = 0;
+        for (int attempt = 0; kills < 8 && attempt < 40; ++attempt) {
+            const std::string name = "random-" + std::to_string(syncType) + "-" + std::to_string(attempt);
+            use(copyOfPristine(name));
+            const fs::path trace = temp / (name + ".trace");
+            const int delay = static_cast<int>(random() % static_cast<unsigned>(micros + 1));
+            int status = hotSyncInChild(syncType, {{"GV_CRASH_TRACE", trace.string()}}, delay);
+            if (!killed(status))
+                continue; // it ended before the kill
+            ++kills;
+            std::string passed = fs::exists(trace) ? gvtest::readFileText(trace) : std::string();
+            auto lastLine = passed.empty() ? std::string("before the first durable step")
+                                           : passed.substr(passed.rfind('\n', passed.size() - 2) + 1);
+            lastSteps.insert(lastLine);
+            expectLikeACleanRun(syncType, name + " after " + lastLine);
+        }
+        EXPECT_EQ(kills, 8) << "the HotSync ended before most kills";
+        EXPECT_GE(lastSteps.size(), 3u) << "the kills did not spread over the HotSync";
     }
 }
 
-// The desktop application holds a write lock on a table: the HotSync waits
-// for the busy time-out, then fails that table with a clear line; the tables
-// before it are done, nothing of the locked one is written, and the next
-// HotSync finishes the work.
-TEST_F(CrashSafety, TableLockedByAnotherProgramFailsCleanly)
+// Out of disk, on either side, at every moment of the HotSync: the write
+// that fails and every one after it. The HotSync reports the failure, each
+// table is as it was or as it should be on both sides, and the next HotSync
+// finishes the work.
+TEST_F(CrashSafety, AFullDiskAtAnyWriteLosesNothing)
 {
-    Sides s = freshCopy("locked");
-    sqlite3 *other = nullptr;
-    ASSERT_EQ(sqlite3_open((s.desktop / "VEHICLE.db").c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    const auto vehicleBefore = gvtest::readFileBytes(s.desktop / "VEHICLE.db");
+    for (std::int32_t syncType : syncTypes) {
+        cleanView(syncType);
+        int writes = 0;
+        {
+            use(copyOfPristine("count-" + std::to_string(syncType)));
+            gvtest::SystemCallTrace trace;
+            runHotSync(syncType);
+            writes = trace.count(gvtest::Call::Write);
+        }
+        ASSERT_GT(writes, 10);
+        for (int n = 1; n <= writes; n += std::max(1, writes / 25)) {
+            const std::string name = "full-" + std::to_string(syncType) + "-" + std::to_string(n);
+            use(copyOfPristine(name));
+            std::vector<std::string> log;
+            {
+                gvtest::SystemCallTrace trace;
+                trace.failAt(gvtest::Call::Write, n, ENOSPC, true);
+                log = runHotSync(syncType);
+            }
+            ASSERT_EQ(log.size(), 1u);
+            // A HotSync that says OK has done all of its work: only the
+            // clean-up of its own bookkeeping may have met the full disk.
+            if (log[0] == "OK Gearvane")
+                EXPECT_EQ(handheldView().tables, clean.at(syncType).tables) << name;
+            else
+                EXPECT_EQ(log[0].rfind("ERROR (Gearvane): ", 0), 0u) << name << ": " << log[0];
+            expectLikeACleanRun(syncType, name);
+        }
+    }
+}
 
-    std::string line = runHotSync(s, 0);
-    EXPECT_EQ(line.rfind("ERROR (Gearvane): syncStandard: openDesktopDatabase: ", 0), 0u) << line;
-    EXPECT_NE(line.find("lock"), std::string::npos) << line;
-    EXPECT_EQ(gvtest::readFileBytes(s.desktop / "VEHICLE.db"), vehicleBefore);
-    // MAIN, the first table, was synced before the lock was met.
-    for (int m : survivors[0])
-        EXPECT_TRUE(desktopMileages(s).count(m)) << m;
+// A handheld that cannot be written (read-only, or full) stops the HotSync
+// before a table changes on either side.
+TEST_F(CrashSafety, AHandheldThatCannotBeWrittenChangesNeitherSide)
+{
+    for (int err : {EROFS, ENOSPC}) {
+        cleanView(0);
+        use(copyOfPristine("handheld-" + std::to_string(err)));
+        std::map<std::string, std::vector<unsigned char>> tablesBefore;
+        for (const char *table : {"OILGRADE", "SUPPLIER", "VEHICLE", "MAIN"})
+            tablesBefore[table] = gvtest::readFileBytes(tableFile(table));
+        {
+            gvtest::SystemCallTrace trace;
+            trace.failPath(gvtest::Call::Write, handheldDir.string() + "/", err);
+            auto log = runHotSync(0);
+            ASSERT_EQ(log.size(), 1u);
+            EXPECT_EQ(log[0].rfind("ERROR (Gearvane): syncStandard: ", 0), 0u) << log[0];
+        }
+        for (const auto &[table, bytes] : tablesBefore)
+            EXPECT_EQ(gvtest::readFileBytes(tableFile(table)), bytes) << table << ": a new row must not be marked synced";
+        expectLikeACleanRun(0, "after the handheld could be written again");
+    }
+}
 
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
-    expectNothingLost(s, 0, "after the lock is gone");
+// Another program holds a write lock on a table: the HotSync waits for it,
+// then fails that table; the tables before it are done on both sides, their
+// id pairs wait in the tables, and the next HotSync renumbers and finishes.
+TEST_F(CrashSafety, ALockedTableLosesNoRenumbering)
+{
+    for (std::int32_t syncType : syncTypes) {
+        cleanView(syncType);
+        use(copyOfPristine("locked-" + std::to_string(syncType)));
+        sqlite3 *other = nullptr;
+        ASSERT_EQ(sqlite3_open(tableFile("VEHICLE").c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto vehicleBefore = gvtest::readFileBytes(tableFile("VEHICLE"));
+        const auto handheldBefore = gvtest::readFileBytes(databaseFile(kVehicleDB));
+        auto log = runHotSync(syncType);
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_EQ(log[0].rfind("ERROR (Gearvane): syncStandard: openDesktopDatabase: ", 0), 0u) << log[0];
+        EXPECT_NE(log[0].find("lock"), std::string::npos) << log[0];
+        EXPECT_EQ(gvtest::readFileBytes(tableFile("VEHICLE")), vehicleBefore);
+        EXPECT_EQ(gvtest::readFileBytes(databaseFile(kVehicleDB)), handheldBefore);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        expectLikeACleanRun(syncType, "after the lock is gone");
+    }
+}
+
+// A record that cannot be read stops its table: the table stays as it was
+// on both sides (handheld overwriting the desktop no longer empties the
+// desktop table first), the table before it keeps its work, and the
+// HotSync after the record is mended finishes.
+TEST_F(CrashSafety, AnUnreadableRecordLeavesItsTableWhole)
+{
+    for (std::int32_t syncType : {0, 2}) {
+        cleanView(syncType);
+        use(copyOfPristine("unreadable-" + std::to_string(syncType)));
+        auto grades = records(kOilGradeDB);
+        const auto good = grades.front();
+        grades.front().data = oilGradeBytes({12, -5, "5W30", ""}); // no amount has a negative fraction
+        setRecords(kOilGradeDB, grades);
+        const auto tableBefore = rows("OILGRADE");
+        const auto handheldBefore = gvtest::readFileBytes(databaseFile(kOilGradeDB));
+        auto log = runHotSync(syncType);
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_EQ(log[0].rfind("ERROR (Gearvane): syncStandard: syncLocalFromRemote: ", 0), 0u) << log[0];
+        EXPECT_NE(log[0].find("(OilGradeDB-KLXC record " + std::to_string(good.uniqueId) + ")"), std::string::npos)
+            << log[0];
+        EXPECT_EQ(rows("OILGRADE"), tableBefore);
+        EXPECT_EQ(gvtest::readFileBytes(databaseFile(kOilGradeDB)), handheldBefore);
+        EXPECT_TRUE(rowWithDbid("MAIN", 200)) << "the table before it keeps its work";
+        grades.front() = good;
+        setRecords(kOilGradeDB, grades);
+        expectLikeACleanRun(syncType, "after the record is mended");
+    }
 }
 
 } // namespace

@@ -14,9 +14,25 @@ using palmsync::IPDRecordAdapter;
 
 std::vector<std::string> opened;
 
-class QuerySpy final : public com::ComObject<IPDDatabaseQuery> {
+class QuerySpy final : public com::ComObject<IPDDatabaseQuery, palmsync::IPDStagedChanges> {
 public:
-    explicit QuerySpy(com::ComPtr<IPDDatabaseQuery> inner) : inner_(std::move(inner)) {}
+    explicit QuerySpy(com::ComPtr<IPDDatabaseQuery> inner)
+        : inner_(std::move(inner)), staged_(inner_.as<palmsync::IPDStagedChanges>())
+    {
+    }
+
+    HRESULT ListStaged(const std::string &name, std::vector<std::string> *tokens) override
+    {
+        return staged_->ListStaged(name, tokens);
+    }
+    HRESULT PublishStaged(const std::string &name, const std::string &token) override
+    {
+        return staged_->PublishStaged(name, token);
+    }
+    HRESULT DiscardStaged(const std::string &name, const std::string &token) override
+    {
+        return staged_->DiscardStaged(name, token);
+    }
 
     HRESULT OpenRecordDatabase(const std::string &name, const std::string &progId, std::int32_t mode,
                                IPDRecordAdapter **adapter) override
@@ -27,6 +43,7 @@ public:
 
 private:
     com::ComPtr<IPDDatabaseQuery> inner_;
+    com::ComPtr<palmsync::IPDStagedChanges> staged_;
 };
 
 class QuerySpyFactory final : public com::ComObject<com::IClassFactory> {

@@ -2,7 +2,7 @@
 
 #include "hotsync/RecordFile.h"
 #include "hotsync/UserStore.h"
-#include "registry/FileLock.h"
+#include "fileio/FileLock.h"
 
 #include <charconv>
 #include <map>
@@ -73,7 +73,7 @@ ConduitActions ActionStore::get(std::int32_t userId, CreatorId creator) const
 void ActionStore::set(std::int32_t userId, CreatorId creator, const ConduitActions &actions)
 {
     UserStore(root_).require(userId);
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     RecordFile file(root_.actionsFile(userId), tag);
     auto map = loadActions(file);
     map[creator.number()] = actions;
@@ -82,7 +82,7 @@ void ActionStore::set(std::int32_t userId, CreatorId creator, const ConduitActio
 
 std::optional<std::int32_t> ActionStore::takeNextAction(std::int32_t userId, CreatorId creator)
 {
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     RecordFile file(root_.actionsFile(userId), tag);
     auto map = loadActions(file);
     auto it = map.find(creator.number());

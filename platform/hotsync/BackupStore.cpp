@@ -2,7 +2,8 @@
 
 #include "hotsync/HostError.h"
 #include "hotsync/RecordFile.h"
-#include "registry/FileLock.h"
+#include "fileio/DurableFile.h"
+#include "fileio/FileLock.h"
 
 #include <algorithm>
 #include <cctype>
@@ -61,11 +62,62 @@ std::string creatorFolderName(CreatorId creator)
     return name;
 }
 
+// A handheld database, or the staged changes of one that an interrupted
+// HotSync left (".<name>.pdb.staged-<token>"): both belong to the handheld's
+// state, the second until the next HotSync settles it.
 bool isHandheldDatabase(const fs::path &file)
 {
     std::string ext = file.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".pdb" || ext == ".prc";
+    if (ext == ".pdb" || ext == ".prc")
+        return true;
+    const std::string name = file.filename().string();
+    return name.size() > 1 && name[0] == '.' && name.find(".pdb.staged-") != std::string::npos;
+}
+
+// A temporary file that a restore writes beside the file it replaces, left
+// behind when the restore was killed: ".<name>.restore-<random>".
+bool isRestoreLeftover(const fs::path &file)
+{
+    const std::string name = file.filename().string();
+    const auto at = name.rfind(".restore-");
+    if (name.empty() || name[0] != '.' || at == std::string::npos || at == 0)
+        return false;
+    const std::string suffix = name.substr(at + 9);
+    return suffix.size() >= 6 && suffix.size() <= 8 &&
+           std::all_of(suffix.begin(), suffix.end(), [](unsigned char c) { return std::isalnum(c); });
+}
+
+void removeRestoreLeftovers(const fs::path &folder)
+{
+    std::error_code ec;
+    std::vector<fs::path> leftovers;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && isRestoreLeftover(it->path()))
+            leftovers.push_back(it->path());
+    }
+    for (const auto &file : leftovers)
+        fs::remove(file, ec);
+}
+
+const char *outcomeText(BackupOutcome outcome)
+{
+    switch (outcome) {
+    case BackupOutcome::Completed:
+        return "completed";
+    case BackupOutcome::Failed:
+        return "failed";
+    case BackupOutcome::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+bool sameFolder(const fs::path &a, const fs::path &b)
+{
+    std::error_code ec;
+    return fs::weakly_canonical(fs::absolute(a), ec) == fs::weakly_canonical(fs::absolute(b), ec);
 }
 
 // A path from a manifest that stays inside the folder it is relative to.
@@ -173,7 +225,7 @@ void syncFoldersOf(const fs::path &top, const std::vector<std::string> &files)
             folders.insert(p);
     }
     for (auto it = folders.rbegin(); it != folders.rend(); ++it)
-        syncFolder(*it);
+        fileio::syncFolder(*it);
 }
 
 fs::path conduitFolder(const fs::path &userDirectory, const std::string &directory)
@@ -207,6 +259,10 @@ void writeManifest(const fs::path &folder, const Backup &backup)
     auto seconds = std::chrono::duration_cast<std::chrono::seconds>(backup.created.time_since_epoch()).count();
     records.push_back({"created", std::to_string(seconds)});
     records.push_back({"reason", backup.reason});
+    if (!backup.handheldFolder.empty())
+        records.push_back({"handheld-folder", backup.handheldFolder.string()});
+    if (backup.outcome != BackupOutcome::Unknown)
+        records.push_back({"outcome", outcomeText(backup.outcome)});
     for (const auto &f : backup.handheld)
         records.push_back({"handheld", f.path, std::to_string(f.size)});
     for (const auto &c : backup.conduits) {
@@ -234,6 +290,15 @@ Backup readManifest(const fs::path &folder, std::int32_t number)
             created = true;
         } else if (r.size() == 2 && r[0] == "reason") {
             backup.reason = r[1];
+        } else if (r.size() == 2 && r[0] == "handheld-folder") {
+            backup.handheldFolder = r[1];
+        } else if (r.size() == 2 && r[0] == "outcome") {
+            if (r[1] == "completed")
+                backup.outcome = BackupOutcome::Completed;
+            else if (r[1] == "failed")
+                backup.outcome = BackupOutcome::Failed;
+            else
+                file.malformed(i, "unknown outcome \"" + r[1] + "\"");
         } else if (r.size() == 3 && r[0] == "handheld") {
             backup.handheld.push_back({r[1], parseSize(file, i, r[2])});
         } else if (r.size() == 3 && r[0] == "conduit") {
@@ -281,7 +346,7 @@ fs::path BackupStore::folder() const
 
 Backup BackupStore::create(const BackupScope &scope, Clock::time_point when, const std::string &reason)
 {
-    registry::FileLock lock(folder() / ".lock");
+    fileio::FileLock lock(folder() / ".lock");
     return createLocked(scope, when, reason);
 }
 
@@ -316,6 +381,12 @@ Backup BackupStore::createLocked(const BackupScope &scope, Clock::time_point whe
     backup.number = number;
     backup.created = std::chrono::time_point_cast<std::chrono::seconds>(when);
     backup.reason = reason;
+    {
+        std::error_code canonicalError;
+        backup.handheldFolder = fs::weakly_canonical(fs::absolute(scope.handheldFolder), canonicalError);
+        if (canonicalError)
+            backup.handheldFolder = fs::absolute(scope.handheldFolder);
+    }
 
     const fs::path handheldCopy = partial.path() / "handheld";
     createFolder(handheldCopy);
@@ -333,7 +404,7 @@ Backup BackupStore::createLocked(const BackupScope &scope, Clock::time_point whe
         copyDurably(file, copy, lockWait_);
         backup.handheld.push_back({file.filename().string(), sizeOf(copy)});
     }
-    syncFolder(handheldCopy);
+    fileio::syncFolder(handheldCopy);
 
     const fs::path conduitsCopy = partial.path() / "conduits";
     createFolder(conduitsCopy);
@@ -361,30 +432,49 @@ Backup BackupStore::createLocked(const BackupScope &scope, Clock::time_point whe
         }
         backup.conduits.push_back(std::move(conduit));
     }
-    syncFolder(conduitsCopy);
+    fileio::syncFolder(conduitsCopy);
 
     writeManifest(partial.path(), backup);
-    syncFolder(partial.path());
+    fileio::syncFolder(partial.path());
     backup.folder = base / (std::to_string(number) + "-" + folderStamp(when));
     fs::rename(partial.path(), backup.folder, ec);
     if (ec)
         throw HostError("Cannot name the backup " + backup.folder.string() + ": " + ec.message());
     partial.complete();
-    syncFolder(base);
+    fileio::syncFolder(base);
     return backup;
 }
 
 std::vector<std::int32_t> BackupStore::prune()
 {
-    registry::FileLock lock(folder() / ".lock");
+    fileio::FileLock lock(folder() / ".lock");
     return pruneLocked();
+}
+
+void BackupStore::recordOutcome(std::int32_t number, BackupOutcome outcome)
+{
+    fileio::FileLock lock(folder() / ".lock");
+    Backup backup = find(number);
+    backup.outcome = outcome;
+    writeManifest(backup.folder, backup);
 }
 
 std::vector<std::int32_t> BackupStore::pruneLocked()
 {
     std::vector<std::int32_t> removed;
     auto backups = list();
+    // The last good state: the newest backup taken before a HotSync that
+    // completed. Backups of an older host recorded neither outcome nor
+    // folder; they count as good.
+    std::int32_t lastGood = 0;
+    for (const auto &b : backups) {
+        if (b.outcome == BackupOutcome::Completed ||
+            (b.outcome == BackupOutcome::Unknown && b.handheldFolder.empty()))
+            lastGood = b.number;
+    }
     for (std::size_t i = 0; i + kept < backups.size(); ++i) {
+        if (backups[i].number == lastGood)
+            continue;
         const fs::path &old = backups[i].folder;
         // Renamed first, so that a crash half-way through the removal leaves
         // no numbered folder that looks like a backup.
@@ -397,7 +487,7 @@ std::vector<std::int32_t> BackupStore::pruneLocked()
         removed.push_back(backups[i].number);
     }
     if (!removed.empty())
-        syncFolder(folder());
+        fileio::syncFolder(folder());
     return removed;
 }
 
@@ -466,12 +556,18 @@ void BackupStore::verify(const Backup &backup) const
     }
 }
 
-RestoreReport BackupStore::restore(std::optional<std::int32_t> number, const BackupScope &scope, Clock::time_point when)
+RestoreReport BackupStore::restore(std::optional<std::int32_t> number, const BackupScope &scope, Clock::time_point when,
+                                   bool intoOtherFolder)
 {
-    registry::FileLock lock(folder() / ".lock");
+    fileio::FileLock lock(folder() / ".lock");
     RestoreReport report;
     report.restored = find(number);
     verify(report.restored);
+    if (!intoOtherFolder && !report.restored.handheldFolder.empty() &&
+        !sameFolder(report.restored.handheldFolder, scope.handheldFolder))
+        throw HostError("Backup " + std::to_string(report.restored.number) + " was taken of the handheld folder " +
+                        report.restored.handheldFolder.string() + "; to put it into " + scope.handheldFolder.string() +
+                        " instead, say so explicitly (--to)");
 
     BackupScope current = scope;
     for (const auto &c : report.restored.conduits) {
@@ -488,7 +584,7 @@ RestoreReport BackupStore::restore(std::optional<std::int32_t> number, const Bac
                         std::string(e.what()));
     }
     try {
-        restoreLocked(report.restored, scope);
+        restoreLocked(report.restored, scope, report.removedFiles);
     } catch (const std::exception &e) {
         throw HostError("The restore of backup " + n + " stopped half-way: " + e.what() + "; backup " +
                         std::to_string(report.before.number) + " holds the state before the restore");
@@ -501,8 +597,15 @@ RestoreReport BackupStore::restore(std::optional<std::int32_t> number, const Bac
     return report;
 }
 
-void BackupStore::restoreLocked(const Backup &backup, const BackupScope &scope) const
+void BackupStore::restoreLocked(const Backup &backup, const BackupScope &scope, std::vector<fs::path> &removed) const
 {
+    // What a restore that was killed left behind goes first.
+    removeRestoreLeftovers(scope.handheldFolder);
+    for (const auto &c : backup.conduits) {
+        const fs::path target = conduitFolder(scope.userDirectory, c.directory);
+        if (fs::is_directory(target))
+            removeRestoreLeftovers(target);
+    }
     std::set<std::string> databases;
     for (const auto &f : backup.handheld) {
         replaceDurably(backup.folder / "handheld" / f.path, scope.handheldFolder / f.path, lockWait_);
@@ -518,9 +621,11 @@ void BackupStore::restoreLocked(const Backup &backup, const BackupScope &scope) 
     }
     if (ec)
         throw HostError("Cannot read the handheld folder " + scope.handheldFolder.string() + ": " + ec.message());
-    for (const auto &file : extraDatabases)
+    for (const auto &file : extraDatabases) {
         removeWithCompanions(file);
-    syncFolder(scope.handheldFolder);
+        removed.push_back(file);
+    }
+    fileio::syncFolder(scope.handheldFolder);
 
     for (const auto &c : backup.conduits) {
         const fs::path target = conduitFolder(scope.userDirectory, c.directory);
@@ -536,6 +641,7 @@ void BackupStore::restoreLocked(const Backup &backup, const BackupScope &scope) 
         for (const auto &file : present) {
             if (!kept.count(file)) {
                 removeWithCompanions(target / file);
+                removed.push_back(target / file);
                 touched.push_back(file);
             }
         }

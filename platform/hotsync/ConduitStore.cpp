@@ -2,7 +2,7 @@
 
 #include "hotsync/HostError.h"
 #include "hotsync/RecordFile.h"
-#include "registry/FileLock.h"
+#include "fileio/FileLock.h"
 #include "registry/RegistryKey.h"
 
 #include <algorithm>
@@ -125,7 +125,7 @@ void ConduitStore::save(const std::vector<ConduitRegistration> &all) const
 
 std::int32_t ConduitStore::install(CreatorId creator)
 {
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     auto all = load();
     if (std::any_of(all.begin(), all.end(), [&](const auto &c) { return c.creator == creator; }))
         return alreadyRegistered;
@@ -138,7 +138,7 @@ std::int32_t ConduitStore::install(CreatorId creator)
 
 void ConduitStore::update(CreatorId creator, const std::function<void(ConduitRegistration &)> &change)
 {
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     auto all = load();
     auto it = std::find_if(all.begin(), all.end(), [&](const auto &c) { return c.creator == creator; });
     if (it == all.end())
@@ -150,7 +150,7 @@ void ConduitStore::update(CreatorId creator, const std::function<void(ConduitReg
 
 bool ConduitStore::remove(CreatorId creator)
 {
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     auto all = load();
     auto it = std::find_if(all.begin(), all.end(), [&](const auto &c) { return c.creator == creator; });
     if (it == all.end())

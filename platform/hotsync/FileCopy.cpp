@@ -1,6 +1,9 @@
 #include "hotsync/FileCopy.h"
 
 #include "hotsync/HostError.h"
+#include "fileio/Descriptor.h"
+#include "fileio/DurableFile.h"
+#include "fileio/SystemCalls.h"
 
 #include <sqlite3.h>
 
@@ -25,29 +28,7 @@ constexpr std::array<const char *, 3> companionSuffixes{"-journal", "-wal", "-sh
     throw HostError(what + ": " + std::strerror(err));
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int get() const { return fd_; }
-    // Closes the descriptor; returns errno of a failed close, else 0.
-    int close()
-    {
-        int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
+using fileio::Descriptor;
 
 // Removes a file on the way out unless it was kept.
 class FileGuard {
@@ -88,7 +69,7 @@ void copyBytes(const fs::path &from, int out, const fs::path &to)
         const char *p = buffer.data();
         auto left = static_cast<std::size_t>(n);
         while (left > 0) {
-            ssize_t w = ::write(out, p, left);
+            ssize_t w = fileio::systemCalls().write(out, p, left);
             if (w < 0 && errno == EINTR)
                 continue;
             if (w < 0)
@@ -101,7 +82,7 @@ void copyBytes(const fs::path &from, int out, const fs::path &to)
 
 void flushAndClose(Descriptor &fd, const fs::path &file)
 {
-    if (::fsync(fd.get()) != 0)
+    if (fileio::systemCalls().fsync(fd.get()) != 0)
         systemFailure("Cannot flush " + file.string() + " to disk", errno);
     if (int err = fd.close())
         systemFailure("Cannot write " + file.string(), err);
@@ -210,8 +191,8 @@ void removeCompanions(const fs::path &file)
 void replaceByRename(const fs::path &source, const fs::path &target)
 {
     fs::path folder = target.parent_path();
-    std::string pattern = (folder / ("." + target.filename().string() + ".restore-XXXXXX")).string();
-    Descriptor out(::mkstemp(pattern.data()));
+    const std::string pattern = fileio::temporaryNameBeside(target, "restore").string();
+    Descriptor out(::open(pattern.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.get() < 0)
         systemFailure("Cannot create a temporary file beside " + target.string(), errno);
     FileGuard guard(pattern);
@@ -219,10 +200,10 @@ void replaceByRename(const fs::path &source, const fs::path &target)
     flushAndClose(out, pattern);
     if (isSqliteDatabase(source) || isSqliteDatabase(target))
         removeCompanions(target);
-    if (::rename(pattern.c_str(), target.c_str()) != 0)
+    if (fileio::systemCalls().rename(pattern.c_str(), target.c_str()) != 0)
         systemFailure("Cannot replace " + target.string(), errno);
     guard.keep();
-    syncFolder(folder);
+    fileio::syncFolder(folder);
 }
 
 } // namespace
@@ -283,16 +264,6 @@ void removeWithCompanions(const fs::path &file)
         throw HostError("Cannot remove " + file.string() + ": " + ec.message());
     if (database)
         removeCompanions(file);
-}
-
-void syncFolder(const fs::path &folder)
-{
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0)
-        systemFailure("Cannot open the folder " + folder.string(), errno);
-    // Some file systems cannot flush a folder; its entries are written then.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
-        systemFailure("Cannot flush the folder " + folder.string() + " to disk", errno);
 }
 
 } // namespace hotsync

@@ -1,7 +1,8 @@
 #include "hotsync/HotSyncLog.h"
 
 #include "hotsync/HostError.h"
-#include "registry/FileLock.h"
+#include "fileio/FileLock.h"
+#include "fileio/SystemCalls.h"
 
 #include <cerrno>
 #include <cstring>
@@ -31,16 +32,16 @@ void HotSyncLog::append(const std::vector<std::string> &lines, std::chrono::syst
     }
 
     auto file = path();
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         throw HostError("Cannot open the HotSync log " + file.string() + ": " + std::strerror(errno));
     const char *p = text.data();
     std::size_t left = text.size();
     while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
+        ssize_t n = fileio::systemCalls().write(fd, p, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -51,7 +52,7 @@ void HotSyncLog::append(const std::vector<std::string> &lines, std::chrono::syst
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    ::fsync(fd);
+    fileio::systemCalls().fsync(fd);
     ::close(fd);
 }
 

@@ -3,7 +3,7 @@
 #include "hotsync/HostError.h"
 #include "hotsync/RecordFile.h"
 #include "hotsync/UserStore.h"
-#include "registry/FileLock.h"
+#include "fileio/FileLock.h"
 
 #include <algorithm>
 
@@ -44,7 +44,7 @@ void InstallQueue::enqueue(std::int32_t userId, const fs::path &file)
     // about to copy); the HotSync that finds it missing keeps it queued and
     // says so in its log.
     fs::path absolute = fs::absolute(file).lexically_normal();
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     RecordFile store(root_.installQueueFile(userId), tag);
     auto files = loadQueue(store);
     if (std::find(files.begin(), files.end(), absolute) != files.end())
@@ -60,7 +60,7 @@ std::vector<fs::path> InstallQueue::list(std::int32_t userId) const
 
 bool InstallQueue::remove(std::int32_t userId, const fs::path &file)
 {
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     RecordFile store(root_.installQueueFile(userId), tag);
     auto files = loadQueue(store);
     auto it = std::find(files.begin(), files.end(), fs::absolute(file).lexically_normal());
@@ -73,7 +73,7 @@ bool InstallQueue::remove(std::int32_t userId, const fs::path &file)
 
 void InstallQueue::clear(std::int32_t userId)
 {
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     RecordFile store(root_.installQueueFile(userId), tag);
     if (!loadQueue(store).empty())
         saveQueue(store, {});

@@ -1,7 +1,7 @@
 #include "hotsync/RecordFile.h"
 
 #include "hotsync/HostError.h"
-#include "registry/AtomicFile.h"
+#include "fileio/DurableFile.h"
 #include "registry/FieldCodec.h"
 #include "registry/RegistryError.h"
 
@@ -9,13 +9,15 @@ namespace hotsync {
 
 namespace {
 constexpr const char *version = "1";
-}
+// Far above any real store; a larger file is refused rather than read.
+constexpr std::uintmax_t maxStoreBytes = 16u << 20;
+} // namespace
 
 RecordFile::RecordFile(std::filesystem::path file, std::string tag) : file_(std::move(file)), tag_(std::move(tag)) {}
 
 std::vector<Record> RecordFile::read() const
 {
-    auto text = registry::readFileIfExists(file_);
+    auto text = fileio::readTextFileIfExists(file_, maxStoreBytes);
     std::vector<Record> records;
     if (!text)
         return records;
@@ -43,7 +45,7 @@ void RecordFile::write(const std::vector<Record> &records) const
     std::string text = registry::joinFields({tag_, version}) + '\n';
     for (const auto &r : records)
         text += registry::joinFields(r) + '\n';
-    registry::writeFileAtomically(file_, text);
+    fileio::writeFileAtomically(file_, text, true);
 }
 
 void RecordFile::malformed(std::size_t index, const std::string &fault) const

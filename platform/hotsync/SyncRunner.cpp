@@ -8,6 +8,7 @@
 #include "hotsync/HostError.h"
 #include "hotsync/HotSyncLog.h"
 #include "hotsync/InstallQueue.h"
+#include "hotsync/SyncLock.h"
 #include "hotsync/UserStore.h"
 #include "palmsync/HandheldFolder.h"
 #include "palmsync/HotSyncSession.h"
@@ -116,25 +117,34 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
 }
 
 // Copies the handheld databases and the conduit folders before anything
-// changes them; without that copy the HotSync does not go on.
-bool backUp(const HostRoot &root, const User &user, const fs::path &handheld,
-            const std::vector<ConduitRegistration> &conduits, std::chrono::system_clock::time_point when, RunLog &log)
+// changes them; without that copy the HotSync does not go on. Returns the
+// backup's number.
+std::optional<std::int32_t> backUp(const HostRoot &root, const User &user, const fs::path &handheld,
+                                   const std::vector<ConduitRegistration> &conduits,
+                                   std::chrono::system_clock::time_point when, RunLog &log)
 {
-    BackupStore backups(root, user.id);
     try {
-        Backup backup = backups.create(BackupScope::of(user, handheld, conduits), when, "HotSync");
+        Backup backup = BackupStore(root, user.id).create(BackupScope::of(user, handheld, conduits), when, "HotSync");
         log.add("Backup " + std::to_string(backup.number) + " saved");
+        return backup.number;
     } catch (const std::exception &e) {
         log.error("Backup", std::string("Cannot back up the handheld and the desktop data: ") + e.what());
         log.add("HotSync stopped before any change");
-        return false;
+        return std::nullopt;
     }
+}
+
+// Notes the outcome with the backup, then lets old backups go: the last
+// backup of a completed HotSync always stays.
+void settleBackups(const HostRoot &root, const User &user, std::int32_t number, bool completed, RunLog &log)
+{
+    BackupStore backups(root, user.id);
     try {
+        backups.recordOutcome(number, completed ? BackupOutcome::Completed : BackupOutcome::Failed);
         backups.prune();
     } catch (const std::exception &e) {
         log.add("WARNING (Backup): " + std::string(e.what()));
     }
-    return true;
 }
 
 } // namespace
@@ -147,10 +157,25 @@ SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(
     if (!fs::is_directory(options.handheldFolder))
         throw HostError("The handheld folder " + options.handheldFolder.string() + " does not exist");
 
+    std::string holder;
+    auto lock = SyncLock::take(root_, user, options.handheldFolder, options.lockWait, "HotSync", onLine, holder);
+    if (!lock) {
+        SyncReport busy;
+        busy.success = false;
+        busy.busy = true;
+        busy.lines.push_back("ERROR (HotSync): Another HotSync is running" +
+                             (holder.empty() ? std::string() : " (" + holder + ")") + "; this one gave up after waiting " +
+                             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(options.lockWait).count()) +
+                             " s and changed nothing");
+        if (onLine)
+            onLine(busy.lines.back());
+        return busy;
+    }
+
     RunLog log(onLine);
     log.add("HotSync started for " + user.name);
     auto conduits = ConduitStore(root_).list();
-    if (backUp(root_, user, options.handheldFolder, conduits, clock_(), log)) {
+    if (auto backup = backUp(root_, user, options.handheldFolder, conduits, clock_(), log)) {
         installQueuedFiles(root_, user, options.handheldFolder, log);
 
         ActionStore actions(root_);
@@ -162,6 +187,7 @@ SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(
                 syncType = *next;
             runComConduit(root_, user, conduit, syncType, options.handheldFolder, log);
         }
+        settleBackups(root_, user, *backup, !log.failed, log);
         log.add(log.failed ? "HotSync completed with errors" : "HotSync completed");
     }
 

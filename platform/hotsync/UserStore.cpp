@@ -2,7 +2,7 @@
 
 #include "hotsync/HostError.h"
 #include "hotsync/RecordFile.h"
-#include "registry/FileLock.h"
+#include "fileio/FileLock.h"
 
 #include <charconv>
 #include <limits>
@@ -64,7 +64,7 @@ User UserStore::add(const std::string &name, const std::optional<fs::path> &dire
 {
     if (name.empty())
         throw HostError("A HotSync user needs a name");
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     Content c = load();
     if (c.nextId > std::numeric_limits<std::int32_t>::max())
         throw HostError("No user id left");
@@ -130,7 +130,7 @@ User UserStore::require(std::int32_t id) const
 
 bool UserStore::remove(std::int32_t id)
 {
-    registry::FileLock lock(root_.lockFile());
+    fileio::FileLock lock(root_.lockFile());
     Content c = load();
     auto it = std::find_if(c.users.begin(), c.users.end(), [&](const User &u) { return u.id == id; });
     if (it == c.users.end())

@@ -1,7 +1,7 @@
 #include "palmcontrols/ConfigurationStamp.h"
 
 #include "hotsync/RecordFile.h"
-#include "registry/FileLock.h"
+#include "fileio/FileLock.h"
 
 #include <charconv>
 #include <string>
@@ -35,7 +35,7 @@ std::optional<ConfigurationStamp> ConfigurationStamp::read(const hotsync::HostRo
 
 ConfigurationStamp ConfigurationStamp::advance(const hotsync::HostRoot &root, std::int32_t argument)
 {
-    registry::FileLock lock(root.lockFile());
+    fileio::FileLock lock(root.lockFile());
     ConfigurationStamp stamp = read(root).value_or(ConfigurationStamp{});
     stamp.serial += 1;
     stamp.argument = argument;

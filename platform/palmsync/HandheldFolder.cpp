@@ -1,8 +1,12 @@
 #include "palmsync/HandheldFolder.h"
 
-#include "palmsync/AtomicFile.h"
+#include "fileio/CrashPoint.h"
+#include "fileio/DurableFile.h"
+#include "fileio/FileError.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -80,23 +84,128 @@ std::vector<HandheldFolder::DatabaseInfo> HandheldFolder::list() const
 
 fs::path HandheldFolder::install(const fs::path &databaseFile)
 {
-    std::ifstream in(databaseFile, std::ios::binary);
-    if (!in)
-        throw PalmDatabaseError("Cannot open " + databaseFile.string());
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    PalmDatabase db = PalmDatabase::parse(bytes, databaseFile.string());
-    const std::string name = db.name();
-    checkDatabaseName(name);
-    fs::path target = folder_ / (name + (db.isResourceDatabase() ? ".prc" : ".pdb"));
+    std::vector<std::uint8_t> bytes;
     try {
-        writeFileAtomically(target, bytes);
+        bytes = fileio::readFile(databaseFile, PalmDatabase::kMaxFileSize);
     } catch (const std::runtime_error &e) {
         throw PalmDatabaseError(e.what());
     }
-    // A database exists once on a handheld, whatever its kind.
+    PalmDatabase db = PalmDatabase::parse(bytes, databaseFile.string());
+    const std::string name = db.name();
+    checkDatabaseName(name);
+    const bool resource = db.isResourceDatabase();
+    // A database exists once on a handheld: a file of the other kind would
+    // have to go, and with it data the install was never meant to touch.
+    const fs::path other = folder_ / (name + (resource ? ".pdb" : ".prc"));
     std::error_code ec;
-    fs::remove(folder_ / (name + (db.isResourceDatabase() ? ".pdb" : ".prc")), ec);
+    if (fs::exists(other, ec))
+        throw PalmDatabaseError("Cannot install " + databaseFile.string() + ": the handheld holds a " +
+                                (resource ? "record" : "resource") + " database named " + name + ", which a " +
+                                (resource ? "resource" : "record") + " database cannot replace");
+    fs::path target = folder_ / (name + (resource ? ".prc" : ".pdb"));
+    try {
+        fileio::writeFileAtomically(target, bytes);
+    } catch (const std::runtime_error &e) {
+        throw PalmDatabaseError(e.what());
+    }
     return target;
+}
+
+namespace {
+
+constexpr const char *stagedTag = "staged";
+
+// Tokens are made by fileio's temporary names; anything else (a path, "..")
+// names no staged file of ours.
+bool validToken(const std::string &token)
+{
+    return !token.empty() && token.size() <= 32 &&
+           std::all_of(token.begin(), token.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+} // namespace
+
+fs::path HandheldFolder::stagedPath(const std::string &name, const std::string &token) const
+{
+    if (!validToken(token))
+        throw PalmDatabaseError("\"" + token + "\" does not name staged changes");
+    return folder_ / ("." + recordDatabasePath(name).filename().string() + "." + stagedTag + "-" + token);
+}
+
+std::string HandheldFolder::stage(const std::string &name, const PalmDatabase &db)
+{
+    const fs::path target = recordDatabasePath(name);
+    try {
+        for (int attempt = 0;; ++attempt) {
+            const fs::path staged = fileio::temporaryNameBeside(target, stagedTag);
+            try {
+                fileio::writeNewFile(staged, db.serialize(), target);
+            } catch (const fileio::FileError &e) {
+                if (e.code() == EEXIST && attempt < 8)
+                    continue;
+                throw;
+            }
+            const std::string file = staged.filename().string();
+            std::string token = file.substr(file.rfind('-') + 1);
+            try {
+                // The new file's entry must survive a power loss before
+                // anyone is told it exists.
+                fileio::syncFolder(folder_);
+            } catch (...) {
+                std::error_code ec;
+                fs::remove(staged, ec);
+                throw;
+            }
+            fileio::crashPoint("handheld-staged");
+            return token;
+        }
+    } catch (const std::runtime_error &e) {
+        throw PalmDatabaseError(e.what());
+    }
+}
+
+void HandheldFolder::publish(const std::string &name, const std::string &token)
+{
+    const fs::path staged = stagedPath(name, token);
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(staged, ec)))
+        return;
+    fileio::crashPoint("handheld-before-publish");
+    try {
+        fileio::renameDurably(staged, recordDatabasePath(name));
+    } catch (const std::runtime_error &e) {
+        throw PalmDatabaseError(e.what());
+    }
+    fileio::crashPoint("handheld-after-publish");
+}
+
+void HandheldFolder::discard(const std::string &name, const std::string &token)
+{
+    std::error_code ec;
+    fs::remove(stagedPath(name, token), ec);
+    if (ec)
+        throw PalmDatabaseError("Cannot remove " + stagedPath(name, token).string() + ": " + ec.message());
+}
+
+std::vector<std::string> HandheldFolder::staged(const std::string &name) const
+{
+    const std::string prefix = "." + recordDatabasePath(name).filename().string() + "." + stagedTag + "-";
+    std::vector<std::pair<fs::file_time_type, std::string>> found;
+    for (const auto &entry : fs::directory_iterator(folder_)) {
+        const std::string file = entry.path().filename().string();
+        if (file.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::string token = file.substr(prefix.size());
+        if (!validToken(token))
+            continue;
+        std::error_code ec;
+        found.emplace_back(fs::last_write_time(entry.path(), ec), std::move(token));
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> tokens;
+    for (auto &f : found)
+        tokens.push_back(std::move(f.second));
+    return tokens;
 }
 
 } // namespace palmsync

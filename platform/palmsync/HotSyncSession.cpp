@@ -82,9 +82,82 @@ void HotSyncSession::Impl::flush(OpenDatabase &open)
     open.changed = false;
 }
 
+std::string HotSyncSession::Impl::stage(OpenDatabase &open)
+{
+    checkActive();
+    if (!open.transactional)
+        throw com::ComError(com::E_UNEXPECTED, "Database " + open.name + " has no transaction to stage");
+    if (!open.stagedToken.empty())
+        throw com::ComError(com::E_UNEXPECTED, "Database " + open.name + " has staged changes already");
+    if (!open.changed)
+        return std::string();
+    // The header is only kept when the staged file is published or staged
+    // again; a failure puts it back.
+    const PalmDatabaseHeader before = open.db.header;
+    open.db.touch(std::time(nullptr));
+    try {
+        open.stagedToken = HandheldFolder(settings.handheldFolder).stage(open.name, open.db);
+    } catch (const PalmDatabaseError &e) {
+        open.db.header = before;
+        throw com::ComError(com::E_FAIL, e.what());
+    }
+    return open.stagedToken;
+}
+
+void HotSyncSession::Impl::publish(OpenDatabase &open, const std::string &token)
+{
+    checkActive();
+    if (token.empty())
+        return;
+    if (token != open.stagedToken)
+        throw com::ComError(com::E_INVALIDARG, "Database " + open.name + " has no staged changes \"" + token + "\"");
+    try {
+        HandheldFolder(settings.handheldFolder).publish(open.name, token);
+    } catch (const PalmDatabaseError &e) {
+        throw com::ComError(com::E_FAIL, e.what());
+    }
+    open.stagedToken.clear();
+    open.changed = false;
+}
+
+void HotSyncSession::Impl::discard(OpenDatabase &open)
+{
+    checkActive();
+    std::string failure;
+    if (!open.stagedToken.empty()) {
+        try {
+            HandheldFolder(settings.handheldFolder).discard(open.name, open.stagedToken);
+        } catch (const PalmDatabaseError &e) {
+            // A staged file left behind is discarded by the next HotSync: its
+            // token never reached the conduit's store.
+            failure = e.what();
+        }
+        open.stagedToken.clear();
+    }
+    if (open.changed) {
+        try {
+            PalmDatabase reread = PalmDatabase::load(open.file);
+            reread.keepUniqueIdsAbove(open.db);
+            open.db = std::move(reread);
+        } catch (const PalmDatabaseError &e) {
+            throw com::ComError(com::E_FAIL, e.what());
+        }
+        open.changed = false;
+    }
+    if (!failure.empty())
+        addLog("WARNING (HotSync): " + failure);
+}
+
+void HotSyncSession::Impl::checkNotOpen(const std::string &name) const
+{
+    if (databases.count(name))
+        throw com::ComError(com::E_UNEXPECTED,
+                            "Database " + name + " is open: its staged changes are settled before it is opened");
+}
+
 void HotSyncSession::Impl::adapterReleased(OpenDatabase &open)
 {
-    if (--open.adapters > 0 || ended)
+    if (--open.adapters > 0 || ended || open.transactional)
         return;
     try {
         flush(open);
@@ -122,6 +195,17 @@ void HotSyncSession::end()
         return;
     std::string failures;
     for (auto &[name, open] : impl_->databases) {
+        if (open->transactional) {
+            // Changes of a transaction are written by Publish, never by the
+            // end of the HotSync. Staged changes stay where they are: the
+            // conduit's store decides at the next HotSync whether they
+            // belong in place.
+            if (!open->stagedToken.empty())
+                impl_->addLog("WARNING (HotSync): staged changes of " + name + " wait for the next HotSync");
+            else if (open->changed)
+                impl_->addLog("WARNING (HotSync): changes to " + name + " that were not committed are dropped");
+            continue;
+        }
         try {
             impl_->flush(*open);
         } catch (const std::exception &e) {

@@ -1,6 +1,6 @@
 #include "palmsync/PalmDatabase.h"
 
-#include "palmsync/AtomicFile.h"
+#include "fileio/DurableFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -103,12 +103,12 @@ PalmDatabase PalmDatabase::createResourceDatabase(const std::string &name, const
 
 PalmDatabase PalmDatabase::load(const std::filesystem::path &file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw PalmDatabaseError("Cannot open " + file.string() + ": " + std::strerror(errno));
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        throw PalmDatabaseError("Cannot read " + file.string());
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = fileio::readFile(file, kMaxFileSize);
+    } catch (const std::runtime_error &e) {
+        throw PalmDatabaseError(e.what());
+    }
     return parse(bytes, file.string());
 }
 
@@ -290,7 +290,7 @@ void PalmDatabase::save(const std::filesystem::path &file) const
 {
     std::vector<std::uint8_t> bytes = serialize();
     try {
-        writeFileAtomically(file, bytes);
+        fileio::writeFileAtomically(file, bytes);
     } catch (const std::runtime_error &e) {
         throw PalmDatabaseError(e.what());
     }
@@ -344,6 +344,11 @@ void PalmDatabase::touch(std::int64_t unixNow)
 void PalmDatabase::noteUniqueId(std::uint32_t id)
 {
     highWater_ = std::max(highWater_, id);
+}
+
+void PalmDatabase::keepUniqueIdsAbove(const PalmDatabase &other)
+{
+    noteUniqueId(other.highWater_);
 }
 
 std::uint32_t PalmDatabase::allocateUniqueId()

@@ -22,7 +22,10 @@ struct OpenDatabase {
     std::filesystem::path file;
     PalmDatabase db;
     bool changed = false;
-    int adapters = 0; // live record adapters
+    // Changes wait for Publish or Discard (IPDDatabaseTransaction::Begin).
+    bool transactional = false;
+    std::string stagedToken; // staged and not yet published
+    int adapters = 0;        // live record adapters
 };
 
 struct HotSyncSession::Impl {
@@ -37,11 +40,19 @@ struct HotSyncSession::Impl {
     // Writes the database when it changed; raises when that fails (it then
     // stays marked changed).
     void flush(OpenDatabase &db);
-    // A record adapter went away: the last one writes the changes. A
-    // failure becomes a log line, and end() tries again.
+    // The steps of IPDDatabaseTransaction; see there.
+    std::string stage(OpenDatabase &db);
+    void publish(OpenDatabase &db, const std::string &token);
+    void discard(OpenDatabase &db);
+    // A record adapter went away: the last one writes the changes (not
+    // those of a database in a transaction). A failure becomes a log line,
+    // and end() tries again.
     void adapterReleased(OpenDatabase &db);
     // Raises when the HotSync has ended.
     void checkActive() const;
+    // Raises when the database of that name is open in this session: its
+    // staged changes are settled before it is opened.
+    void checkNotOpen(const std::string &name) const;
 
     SessionSettings settings;
     bool ended = false;

@@ -5,6 +5,7 @@
 
 #include "SessionState.h"
 #include "palmsync/Cp1252.h"
+#include "palmsync/HandheldFolder.h"
 #include "palmsync/SyncSuite.h"
 
 #include "com/ClassTable.h"
@@ -96,7 +97,7 @@ private:
     SessionPtr session_;
 };
 
-class RecordAdapter final : public com::ComObject<IPDRecordAdapter, IPDDatabaseFlush> {
+class RecordAdapter final : public com::ComObject<IPDRecordAdapter, IPDDatabaseTransaction> {
 public:
     RecordAdapter(SessionPtr s, std::shared_ptr<OpenDatabase> db, bool writable)
         : session_(std::move(s)), open_(std::move(db)), writable_(writable)
@@ -118,11 +119,39 @@ public:
         });
     }
 
-    HRESULT Flush() override
+    HRESULT Begin() override
     {
         return com::guarded([&] {
-            session_->checkActive();
-            session_->flush(*open_);
+            checkWritable();
+            open_->transactional = true;
+            return S_OK;
+        });
+    }
+
+    HRESULT Stage(std::string *token) override
+    {
+        return com::guarded([&] {
+            requirePointers(token);
+            *token = session_->stage(*open_);
+            return S_OK;
+        });
+    }
+
+    HRESULT Publish(const std::string &token) override
+    {
+        return com::guarded([&] {
+            session_->publish(*open_, token);
+            return S_OK;
+        });
+    }
+
+    HRESULT Discard() override
+    {
+        return com::guarded([&] {
+            session_->discard(*open_);
+            // The records may be others now: the iteration starts over.
+            position_ = 0;
+            eof_ = records().empty();
             return S_OK;
         });
     }
@@ -311,7 +340,7 @@ private:
     bool eof_ = true;
 };
 
-class DatabaseQuery final : public com::ComObject<IPDDatabaseQuery> {
+class DatabaseQuery final : public com::ComObject<IPDDatabaseQuery, IPDStagedChanges> {
 public:
     explicit DatabaseQuery(SessionPtr s) : session_(std::move(s)) {}
 
@@ -332,7 +361,47 @@ public:
         });
     }
 
+    HRESULT ListStaged(const std::string &name, std::vector<std::string> *tokens) override
+    {
+        return com::guarded([&] {
+            requirePointers(tokens);
+            session_->checkActive();
+            *tokens = folder(name).staged(name);
+            return S_OK;
+        });
+    }
+
+    HRESULT PublishStaged(const std::string &name, const std::string &token) override
+    {
+        return com::guarded([&] {
+            session_->checkActive();
+            session_->checkNotOpen(name);
+            folder(name).publish(name, token);
+            return S_OK;
+        });
+    }
+
+    HRESULT DiscardStaged(const std::string &name, const std::string &token) override
+    {
+        return com::guarded([&] {
+            session_->checkActive();
+            session_->checkNotOpen(name);
+            folder(name).discard(name, token);
+            return S_OK;
+        });
+    }
+
 private:
+    HandheldFolder folder(const std::string &name) const
+    {
+        try {
+            HandheldFolder::checkDatabaseName(name);
+            return HandheldFolder(session_->settings.handheldFolder);
+        } catch (const PalmDatabaseError &e) {
+            throw ComError(E_INVALIDARG, e.what());
+        }
+    }
+
     SessionPtr session_;
 };
 

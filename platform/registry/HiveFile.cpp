@@ -68,6 +68,8 @@ RegistryKey parseHive(std::string_view text, const std::string &origin)
             }
             const std::string &tag = fields[0];
             if (tag == "K") {
+                if (fields.size() - 1 > maxKeyDepth)
+                    throw RegistryError("keys nest deeper than " + std::to_string(maxKeyDepth) + " levels");
                 current = &root;
                 for (std::size_t i = 1; i < fields.size(); ++i)
                     current = &current->createSubkey(fields[i]);

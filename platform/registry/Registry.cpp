@@ -1,7 +1,8 @@
 #include "registry/Registry.h"
 
-#include "registry/AtomicFile.h"
-#include "registry/FileLock.h"
+#include "fileio/DurableFile.h"
+#include "fileio/FileError.h"
+#include "fileio/FileLock.h"
 #include "registry/HiveFile.h"
 #include "registry/HostRootPath.h"
 #include "registry/RegistryError.h"
@@ -10,6 +11,8 @@ namespace registry {
 
 namespace {
 constexpr Hive allHives[] = {Hive::ClassesRoot, Hive::LocalMachine, Hive::CurrentUser};
+// Far above any real hive; a larger file is refused rather than read.
+constexpr std::uintmax_t maxHiveBytes = 64u << 20;
 } // namespace
 
 const char *hiveName(Hive hive)
@@ -54,7 +57,12 @@ std::filesystem::path Registry::lockFile(Hive hive) const
 RegistryKey Registry::load(Hive hive) const
 {
     auto file = hiveFile(hive);
-    auto text = readFileIfExists(file);
+    std::optional<std::string> text;
+    try {
+        text = fileio::readTextFileIfExists(file, maxHiveBytes);
+    } catch (const fileio::FileError &e) {
+        throw RegistryError(e.what());
+    }
     if (!text)
         return RegistryKey();
     return parseHive(*text, file.string());
@@ -62,10 +70,14 @@ RegistryKey Registry::load(Hive hive) const
 
 void Registry::modify(Hive hive, const std::function<void(RegistryKey &root)> &change)
 {
-    FileLock lock(lockFile(hive));
-    RegistryKey root = load(hive);
-    change(root);
-    writeFileAtomically(hiveFile(hive), serializeHive(root));
+    try {
+        fileio::FileLock lock(lockFile(hive));
+        RegistryKey root = load(hive);
+        change(root);
+        fileio::writeFileAtomically(hiveFile(hive), serializeHive(root), true);
+    } catch (const fileio::FileError &e) {
+        throw RegistryError(e.what());
+    }
 }
 
 bool Registry::keyExists(Hive hive, std::string_view keyPath) const

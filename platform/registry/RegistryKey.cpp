@@ -32,6 +32,8 @@ std::vector<std::string> splitKeyPath(std::string_view path)
         if (part.empty())
             throw RegistryError("Invalid key path \"" + std::string(path) + "\": empty key name");
         names.emplace_back(part);
+        if (names.size() > maxKeyDepth)
+            throw RegistryError("Invalid key path: keys nest deeper than " + std::to_string(maxKeyDepth) + " levels");
         if (sep == std::string_view::npos)
             break;
         start = sep + 1;
@@ -54,7 +56,21 @@ RegistryKey &RegistryKey::operator=(const RegistryKey &other)
     return *this;
 }
 
-RegistryKey::~RegistryKey() = default;
+RegistryKey::~RegistryKey()
+{
+    // Iterative, so that a deep chain of keys cannot exhaust the stack.
+    std::vector<std::unique_ptr<RegistryKey>> pending;
+    for (auto &[folded, key] : subkeys_)
+        pending.push_back(std::move(key));
+    subkeys_.clear();
+    while (!pending.empty()) {
+        std::unique_ptr<RegistryKey> key = std::move(pending.back());
+        pending.pop_back();
+        for (auto &[folded, child] : key->subkeys_)
+            pending.push_back(std::move(child));
+        key->subkeys_.clear();
+    }
+}
 
 const RegistryKey *RegistryKey::find(std::string_view path) const
 {

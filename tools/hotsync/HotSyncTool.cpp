@@ -12,6 +12,7 @@
 #include "hotsync/ConduitStore.h"
 #include "hotsync/HostError.h"
 #include "hotsync/InstallQueue.h"
+#include "hotsync/SyncLock.h"
 #include "hotsync/SyncRunner.h"
 #include "hotsync/UserStore.h"
 #include "registry/HostRootPath.h"
@@ -42,13 +43,23 @@ constexpr const char *usageText =
     "  install (--user NAME | --user-id ID) FILE...\n"
     "  configure (--user NAME | --user-id ID) --creator CRID\n"
     "  sync (--user NAME | --user-id ID) --handheld DIR\n"
-    "       [--action synchronize|handheld-overwrites|desktop-overwrites|nothing]\n"
+    "       [--action synchronize|handheld-overwrites|desktop-overwrites|nothing] [--wait SECONDS]\n"
     "  backups (--user NAME | --user-id ID)\n"
-    "  restore (--user NAME | --user-id ID) [--backup N] --handheld DIR\n"
+    "  restore (--user NAME | --user-id ID) [--backup N] [--handheld DIR | --to DIR]\n"
     "  dump FILE\n";
+
+// Exit status of a HotSync that gave up because another one was running
+// (EX_TEMPFAIL: try again later).
+constexpr int exitBusy = 75;
 
 // A failure of the command itself (not of its usage); exit status 1.
 class CommandFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Another HotSync or restore kept the user or the handheld; exitBusy.
+class BusyFailure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -283,15 +294,23 @@ private:
 
     int sync(const std::vector<std::string> &args)
     {
-        CommandLine cmd(args, {"user", "user-id", "handheld", "action"});
+        CommandLine cmd(args, {"user", "user-id", "handheld", "action", "wait"});
         expectWords(cmd, 0, "sync takes no arguments besides its options");
         SyncOptions options;
         options.handheldFolder = cmd.required("handheld");
         if (auto a = cmd.option("action"))
             options.action = parseAction(*a);
+        if (auto w = cmd.option("wait")) {
+            std::int32_t seconds = parseInt(*w, "--wait");
+            if (seconds < 0)
+                throw UsageError("--wait must not be negative");
+            options.lockWait = std::chrono::seconds(seconds);
+        }
         options.userId = selectUser(root_, cmd).id;
         SyncReport report = SyncRunner(root_).run(options, [&](const std::string &line) { out_ << line << "\n"; });
         out_.flush();
+        if (report.busy)
+            return exitBusy;
         return report.success ? 0 : 1;
     }
 
@@ -300,27 +319,59 @@ private:
         CommandLine cmd(args, {"user", "user-id"});
         expectWords(cmd, 0, "backups takes no arguments besides its options");
         User user = selectUser(root_, cmd);
-        for (const auto &b : BackupStore(root_, user.id).list())
-            out_ << b.number << "\t" << localTime(b.created) << "\tbefore " << b.reason << "\t" << contents(b) << "\n";
+        for (const auto &b : BackupStore(root_, user.id).list()) {
+            out_ << b.number << "\t" << localTime(b.created) << "\tbefore " << b.reason;
+            if (b.outcome != BackupOutcome::Unknown)
+                out_ << " (" << (b.outcome == BackupOutcome::Completed ? "completed" : "failed") << ")";
+            out_ << "\t" << contents(b);
+            if (!b.handheldFolder.empty())
+                out_ << "\tfrom " << b.handheldFolder.string();
+            out_ << "\n";
+        }
         return 0;
     }
 
     int restore(const std::vector<std::string> &args)
     {
-        CommandLine cmd(args, {"user", "user-id", "backup", "handheld"});
+        CommandLine cmd(args, {"user", "user-id", "backup", "handheld", "to"});
         expectWords(cmd, 0, "restore takes no arguments besides its options");
-        fs::path handheld = cmd.required("handheld");
+        auto handheldOption = cmd.option("handheld");
+        auto toOption = cmd.option("to");
+        if (handheldOption && toOption)
+            throw UsageError("give --handheld or --to, not both");
         std::optional<std::int32_t> number;
         if (auto n = cmd.option("backup"))
             number = parseInt(*n, "--backup");
         User user = selectUser(root_, cmd);
+        BackupStore store(root_, user.id);
+        // The backup goes back where it came from, unless --to says where
+        // else; --handheld names the same folder, as a check.
+        fs::path handheld;
+        if (toOption)
+            handheld = *toOption;
+        else if (handheldOption)
+            handheld = *handheldOption;
+        else if (auto from = store.find(number).handheldFolder; !from.empty())
+            handheld = from;
+        else
+            throw UsageError("this backup does not say which handheld folder it came from: give --handheld DIR");
         if (!fs::is_directory(handheld))
             throw CommandFailure("The handheld folder " + handheld.string() + " does not exist");
+        std::string holder;
+        auto lock = SyncLock::take(
+            root_, user, handheld, std::chrono::seconds(10), "restore", [&](const std::string &line) { out_ << line << "\n"; },
+            holder);
+        if (!lock)
+            throw BusyFailure("Another HotSync or restore is running" + (holder.empty() ? "" : " (" + holder + ")") +
+                              "; nothing was restored");
         auto scope = BackupScope::of(user, handheld, ConduitStore(root_).list());
-        auto report = BackupStore(root_, user.id).restore(number, scope, std::chrono::system_clock::now());
+        auto report = store.restore(number, scope, std::chrono::system_clock::now(), toOption.has_value());
         out_ << "Backup " << report.before.number << " saved: the state before this restore\n"
              << "Restored backup " << report.restored.number << " of " << localTime(report.restored.created) << ": "
              << contents(report.restored) << "\n";
+        for (const auto &file : report.removedFiles)
+            out_ << "Removed " << file.string() << ": it was not in backup " << report.restored.number
+                 << " (backup " << report.before.number << " keeps it)\n";
         for (const auto &warning : report.warnings)
             out_ << "WARNING (Backup): " << warning << "\n";
         return 0;
@@ -377,6 +428,10 @@ int HotSyncTool::run(std::vector<std::string> args)
     } catch (const UsageError &e) {
         err_ << "hotsync: " << e.what() << "\n" << usageText;
         return 2;
+    } catch (const BusyFailure &e) {
+        out_.flush();
+        err_ << "hotsync: " << e.what() << "\n";
+        return exitBusy;
     } catch (const std::exception &e) {
         out_.flush();
         err_ << "hotsync: " << e.what() << "\n";

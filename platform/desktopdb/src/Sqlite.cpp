@@ -1,10 +1,48 @@
 #include "Sqlite.h"
 
 #include "desktopdb/DesktopDbError.h"
+#include "fileio/SystemCalls.h"
 
+#include <mutex>
+#include <unistd.h>
 #include <utility>
 
 namespace desktopdb::detail {
+
+namespace {
+
+ssize_t routedWrite(int fd, const void *data, size_t size)
+{
+    return fileio::systemCalls().write(fd, data, size);
+}
+
+ssize_t routedPwrite(int fd, const void *data, size_t size, off_t offset)
+{
+    return fileio::systemCalls().pwrite(fd, data, size, offset);
+}
+
+ssize_t routedPwrite64(int fd, const void *data, size_t size, off_t offset)
+{
+    return fileio::systemCalls().pwrite(fd, data, size, offset);
+}
+
+// SQLite's file layer lets a program replace the system calls it makes;
+// its writes then pass the same table as the suite's own durable steps, so
+// that a test can fail them as a full disk would.
+void routeWritesThroughSystemCalls()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sqlite3_vfs *vfs = sqlite3_vfs_find("unix");
+        if (!vfs || vfs->iVersion < 3 || !vfs->xSetSystemCall)
+            return;
+        vfs->xSetSystemCall(vfs, "write", reinterpret_cast<sqlite3_syscall_ptr>(&routedWrite));
+        vfs->xSetSystemCall(vfs, "pwrite", reinterpret_cast<sqlite3_syscall_ptr>(&routedPwrite));
+        vfs->xSetSystemCall(vfs, "pwrite64", reinterpret_cast<sqlite3_syscall_ptr>(&routedPwrite64));
+    });
+}
+
+} // namespace
 
 void throwSqlite(sqlite3 *db, int rc, const std::string &context)
 {
@@ -17,6 +55,7 @@ void throwSqlite(sqlite3 *db, int rc, const std::string &context)
 
 sqlite3 *openTableFile(const std::string &path, bool create, int busyTimeoutMs)
 {
+    routeWritesThroughSystemCalls();
     sqlite3 *db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (create)
@@ -29,6 +68,10 @@ sqlite3 *openTableFile(const std::string &path, bool create, int busyTimeoutMs)
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeoutMs);
+    // A whole table in memory: a sync visits every row, often twice, and
+    // with the default cache the large tables were read from the file again
+    // and again. The cache grows only as pages are read.
+    sqlite3_exec(db, "PRAGMA cache_size = -65536; PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
     return db;
 }
 

@@ -14,7 +14,9 @@ namespace desktopdb::detail {
 [[noreturn]] void throwSqlite(sqlite3 *db, int rc, const std::string &context);
 
 // Opens one table file read-write with the given busy time-out. With create
-// false a missing file is an error and no file is made.
+// false a missing file is an error and no file is made. Every commit is
+// flushed to disk before it returns (rollback journal, full synchronous),
+// and the engine's writes go through the suite's system-call table.
 sqlite3 *openTableFile(const std::string &path, bool create, int busyTimeoutMs);
 void closeConnection(sqlite3 *db);
 
@@ -34,6 +36,7 @@ public:
     Statement &operator=(const Statement &) = delete;
 
     explicit operator bool() const { return stmt_ != nullptr; }
+    sqlite3_stmt *get() const { return stmt_; }
     void bind(int index, const Value &value); // index from 1
     bool step(const std::string &context);    // true while a row is there
     Value column(int index) const;            // index from 0

@@ -3,7 +3,7 @@
 #include "Schema.h"
 #include "TableImpl.h"
 #include "desktopdb/DesktopDbError.h"
-#include "crashpoints/CrashPoint.h"
+#include "fileio/CrashPoint.h"
 
 #include <algorithm>
 #include <cctype>
@@ -89,7 +89,7 @@ int Table::Impl::fieldIndex(const std::string &fieldName) const
 void Table::Impl::loadRowids()
 {
     Statement select(db, "SELECT rowid FROM " + detail::quoteIdentifier(sqlName) + " ORDER BY rowid");
-    std::vector<std::int64_t> ids;
+    std::deque<std::int64_t> ids;
     while (select.step("Cannot read " + what()))
         ids.push_back(select.columnInt64(0));
     rowids.swap(ids);
@@ -228,6 +228,11 @@ bool Table::exists() const
     return std::filesystem::is_regular_file(detail::tableFilePath(impl_->folder, impl_->name));
 }
 
+std::string Table::filePath() const
+{
+    return detail::tableFilePath(impl_->folder, impl_->name);
+}
+
 void Table::open()
 {
     Impl &d = *impl_;
@@ -292,14 +297,7 @@ void Table::close()
     if (!active())
         return;
     cancel();
-    if (d.batch) {
-        try {
-            commitBatch();
-        } catch (...) {
-            d.releaseConnection();
-            throw;
-        }
-    }
+    rollbackBatch();
     d.releaseConnection();
 }
 
@@ -657,12 +655,12 @@ void Table::commitBatch()
     if (!d.batch)
         return;
     char *error = nullptr;
-    crashpoints::crashPoint("desktop-before-commit");
+    fileio::crashPoint("desktop-before-commit");
     const int rc = sqlite3_exec(d.db, "COMMIT", nullptr, nullptr, &error);
     sqlite3_free(error);
     if (rc == SQLITE_OK) {
         d.batch = false;
-        crashpoints::crashPoint("desktop-after-commit");
+        fileio::crashPoint("desktop-after-commit");
         return;
     }
     const std::string message = sqlite3_errmsg(d.db);
@@ -683,9 +681,82 @@ void Table::commitBatch()
                          "; the writes of the batch were undone");
 }
 
+void Table::rollbackBatch()
+{
+    Impl &d = *impl_;
+    if (!d.batch)
+        return;
+    cancel();
+    d.batch = false;
+    // SQLite may have rolled the transaction back already (after some I/O
+    // failures); a ROLLBACK without one would fail.
+    if (!sqlite3_get_autocommit(d.db))
+        sqlite3_exec(d.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    try {
+        d.loadRowids();
+        d.resetPosition();
+    } catch (const DesktopDbError &) {
+        // The list is read again by the next locate that misses.
+    }
+}
+
 bool Table::inBatch() const
 {
     return impl_->batch;
+}
+
+void Table::execute(const std::string &sql, const std::vector<SqlValue> &params)
+{
+    Impl &d = *impl_;
+    d.requireActive();
+    Statement statement(d.db, sql);
+    for (std::size_t i = 0; i < params.size(); ++i)
+        statement.bind(static_cast<int>(i + 1), params[i]);
+    try {
+        while (statement.step("Cannot write to " + d.what()))
+            ;
+    } catch (...) {
+        d.afterFailedWrite();
+        throw;
+    }
+}
+
+std::vector<SqlRow> Table::query(const std::string &sql, const std::vector<SqlValue> &params)
+{
+    Impl &d = *impl_;
+    d.requireActive();
+    Statement statement(d.db, sql);
+    for (std::size_t i = 0; i < params.size(); ++i)
+        statement.bind(static_cast<int>(i + 1), params[i]);
+    std::vector<SqlRow> rows;
+    const int columns = sqlite3_column_count(statement.get());
+    while (statement.step("Cannot read " + d.what())) {
+        SqlRow row;
+        for (int c = 0; c < columns; ++c)
+            row.push_back(statement.column(c));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void Table::attach(const std::string &file, const std::string &alias)
+{
+    Impl &d = *impl_;
+    d.requireActive();
+    if (d.batch)
+        throw DesktopDbError(d.what() + ": cannot attach " + file + " inside a batch");
+    Statement statement(d.db, "ATTACH DATABASE ?1 AS " + detail::quoteIdentifier(alias));
+    statement.bind(1, file);
+    statement.step("Cannot attach " + file + " to " + d.what());
+}
+
+void Table::detach(const std::string &alias)
+{
+    Impl &d = *impl_;
+    d.requireActive();
+    if (d.batch)
+        throw DesktopDbError(d.what() + ": cannot detach " + alias + " inside a batch");
+    detail::execute(d.db, "DETACH DATABASE " + detail::quoteIdentifier(alias), "Cannot detach " + alias);
 }
 
 } // namespace desktopdb

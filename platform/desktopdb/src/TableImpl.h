@@ -4,6 +4,7 @@
 #include "Value.h"
 #include "desktopdb/Table.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,7 +27,7 @@ struct Table::Impl {
     std::vector<FieldDef> defs;
     std::vector<std::unique_ptr<Field>> fields;
 
-    std::vector<std::int64_t> rowids; // primary-key order
+    std::deque<std::int64_t> rowids; // primary-key order; the first row is removed in constant time
     std::size_t pos = 0;
     bool atEof = true;
     bool atBof = true;

@@ -2,6 +2,7 @@
 
 #include "desktopdb/DateTime.h"
 #include "desktopdb/Field.h"
+#include "desktopdb/SqlValue.h"
 
 #include <cstdint>
 #include <string>
@@ -9,8 +10,7 @@
 
 namespace desktopdb::detail {
 
-// One stored value in SQLite's storage classes: NULL, INTEGER, REAL, TEXT.
-using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
+using Value = SqlValue;
 
 inline bool isNull(const Value &value)
 {

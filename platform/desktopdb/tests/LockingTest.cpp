@@ -104,13 +104,26 @@ TEST_F(LockingTest, BatchIsOneTransactionThatOthersSeeOnlyWhenCommitted)
     EXPECT_EQ(rowsOnDisk(), 200);
 }
 
-TEST_F(LockingTest, CloseCommitsAnOpenBatch)
+// What is not committed on purpose is never committed on the way out: not
+// by close(), not by the destructor.
+TEST_F(LockingTest, CloseAndDestructionUndoAnOpenBatch)
 {
-    table.beginBatch();
     appendRow(1);
+    table.beginBatch();
     appendRow(2);
+    appendRow(3);
     table.close();
-    EXPECT_EQ(rowsOnDisk(), 2);
+    EXPECT_EQ(rowsOnDisk(), 1);
+    {
+        Table other;
+        other.setDatabaseName(dir.str());
+        other.setTableName("SUPPLIER");
+        other.open();
+        other.beginBatch();
+        other.first();
+        other.remove();
+    }
+    EXPECT_EQ(rowsOnDisk(), 1);
 }
 
 TEST_F(LockingTest, CommitBlockedByAReaderUndoesTheBatchAndSaysSo)
@@ -209,6 +222,7 @@ TEST(BatchTest, FailedPostKeepsTheRowsPostedBeforeItInTheBatch)
     }
     EXPECT_EQ(table.recordCount(), 2);
     EXPECT_EQ(table.recNo(), 2);
+    table.commitBatch();
     table.close();
     PlainConnection plain((dir / "PARTS.db").string());
     EXPECT_EQ(plain.scalar("SELECT group_concat(DBID) FROM PARTS"), "1,2");

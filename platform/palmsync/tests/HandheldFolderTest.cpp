@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace palmsync;
 
 namespace {
@@ -47,15 +49,43 @@ TEST(HandheldFolder, RefusesNamesThatLeaveTheFolder)
         EXPECT_THROW(handheld.find(name), PalmDatabaseError) << name;
 }
 
-TEST(HandheldFolder, InstallRefusesADamagedFile)
+// What cannot be installed is refused before anything on the handheld
+// changes: a damaged file, what is not a regular file (a device, a FIFO:
+// they would hang or fill memory), and a database of the other kind under
+// the name of one on the handheld (it would take that one's place).
+TEST(HandheldFolder, InstallRefusesWhatItCannotInstallCleanly)
 {
     gvtest::TempDir dir;
     HandheldFolder handheld(dir.path());
+    handheld.createRecordDatabase("MainDB-KLXC", "KLXC", "DATA");
+    const auto log = gvtest::readFileBytes(dir / "MainDB-KLXC.pdb");
+
+    gvtest::TempDir source;
     std::vector<std::uint8_t> bytes = test::sampleDatabase().bytes();
     bytes.resize(90);
-    gvtest::writeFileBytes(dir / "incoming.bin", bytes);
-    EXPECT_THROW(handheld.install(dir / "incoming.bin"), PalmDatabaseError);
-    EXPECT_FALSE(handheld.find("MainDB-KLXC"));
+    gvtest::writeFileBytes(source / "damaged.pdb", bytes);
+    ASSERT_EQ(::mkfifo((source / "fifo.pdb").c_str(), 0600), 0);
+    PalmDatabase::createResourceDatabase("MainDB-KLXC", "appl", "KLXC", 1000000000).save(source / "clash.prc");
+
+    struct Case {
+        std::filesystem::path file;
+        const char *fault;
+    };
+    const Case cases[] = {{source / "damaged.pdb", "damaged.pdb"},
+                          {"/dev/zero", "not a regular file"},
+                          {source / "fifo.pdb", "not a regular file"},
+                          {source / "clash.prc", "holds a record database named MainDB-KLXC"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file.string());
+        try {
+            handheld.install(c.file);
+            ADD_FAILURE() << "installed";
+        } catch (const PalmDatabaseError &e) {
+            EXPECT_NE(std::string(e.what()).find(c.fault), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(gvtest::readFileBytes(dir / "MainDB-KLXC.pdb"), log);
+    EXPECT_FALSE(std::filesystem::exists(dir / "MainDB-KLXC.prc"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "palmsync/SyncSuite.h"
 #include "RawDatabase.h"
+#include "SystemCallTrace.h"
 #include "TempDir.h"
 #include "palmsync/HotSyncSession.h"
 #include "palmsync/PalmDatabase.h"
@@ -294,26 +295,100 @@ TEST_F(SyncSuite, ChangesReachTheFileWhenTheLastAdapterGoes)
     EXPECT_EQ(*saved.sortInfo, bytesOf("SORT"));
 }
 
-TEST_F(SyncSuite, FlushWritesTheDatabaseNowAndKeepsTheAdapterUsable)
+std::vector<std::string> stagedFiles(const std::filesystem::path &folder)
 {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(folder)) {
+        if (e.path().filename().string().find(".staged-") != std::string::npos)
+            names.push_back(e.path().filename().string());
+    }
+    return names;
+}
+
+// In a transaction the handheld's changes reach the file only when
+// published: staged first (durably, beside the file), put in place after.
+// Discard brings back what the file holds; nothing else ever writes them.
+TEST_F(SyncSuite, ATransactionWritesItsChangesOnlyWhenPublished)
+{
+    const auto before = gvtest::readFileBytes(mainFile());
     HotSyncSession session(settings());
     auto main = open("MainDB-KLXC");
-    auto flush = main.as<IPDDatabaseFlush>();
-    ASSERT_TRUE(flush);
-    const auto before = gvtest::readFileBytes(mainFile());
-    com::check(flush->Flush());
-    EXPECT_EQ(gvtest::readFileBytes(mainFile()), before) << "nothing changed, nothing written";
+    auto transaction = main.as<IPDDatabaseTransaction>();
+    ASSERT_TRUE(transaction);
+    com::check(transaction->Begin());
+    std::string token = "x";
+    com::check(transaction->Stage(&token));
+    EXPECT_EQ(token, "") << "nothing changed, nothing staged";
 
-    std::int32_t id = write(main.get(), 0, "durable");
-    com::check(flush->Flush());
-    PalmDatabase saved = PalmDatabase::load(mainFile());
-    ASSERT_EQ(saved.records.size(), 4u);
-    EXPECT_EQ(saved.records.back().data, bytesOf("durable"));
+    // Dropped changes: the database reads as before, also for a new adapter.
+    write(main.get(), 0x1001, "dropped");
+    com::check(transaction->Discard());
+    std::int32_t index, category, attributes;
+    ByteArray data;
+    com::check(open("MainDB-KLXC")->ReadRecordById(&index, 0x1001, &category, &attributes, &data));
+    EXPECT_NE(data, bytesOf("dropped"));
 
-    write(main.get(), id, "changed again");
+    write(main.get(), 0, "kept");
+    gvtest::SystemCallTrace trace;
+    com::check(transaction->Stage(&token));
+    ASSERT_FALSE(token.empty());
+    EXPECT_EQ(gvtest::readFileBytes(mainFile()), before);
+    ASSERT_EQ(stagedFiles(handheldDir()).size(), 1u);
+    const std::string staged = stagedFiles(handheldDir())[0];
+    // The staged file and its entry in the folder are on disk before Stage
+    // reports them.
+    auto flushed = trace.find(gvtest::Call::Fsync, staged);
+    ASSERT_TRUE(flushed);
+    EXPECT_TRUE(trace.find(gvtest::Call::FsyncFolder, "handheld", *flushed));
+
+    com::check(transaction->Publish(token));
+    EXPECT_TRUE(stagedFiles(handheldDir()).empty());
+    EXPECT_EQ(PalmDatabase::load(mainFile()).records.back().data, bytesOf("kept"));
+    EXPECT_EQ(trace.durabilityFaults(), std::vector<std::string>{});
+
+    // Changes not published are never written by the end of the HotSync.
+    write(main.get(), 0, "never committed");
     main = nullptr;
-    flush = nullptr;
-    EXPECT_EQ(PalmDatabase::load(mainFile()).records.back().data, bytesOf("changed again"));
+    transaction = nullptr;
+    session.end();
+    EXPECT_EQ(PalmDatabase::load(mainFile()).records.back().data, bytesOf("kept"));
+}
+
+// Staged changes that an interrupted HotSync left: listed, put in place or
+// dropped before the database is opened, never while it is.
+TEST_F(SyncSuite, StagedChangesLeftBehindArePublishedOrDiscardedByName)
+{
+    std::string token;
+    {
+        HotSyncSession session(settings());
+        auto main = open("MainDB-KLXC");
+        auto transaction = main.as<IPDDatabaseTransaction>();
+        com::check(transaction->Begin());
+        write(main.get(), 0, "staged");
+        com::check(transaction->Stage(&token));
+        main = nullptr;
+        transaction = nullptr;
+        session.end();
+    }
+    ASSERT_EQ(stagedFiles(handheldDir()).size(), 1u) << "the end of a HotSync leaves staged changes for the next";
+
+    HotSyncSession session(settings());
+    auto query = com::createInstance<IPDDatabaseQuery>(IPDDatabaseQuery::clsid);
+    auto staged = query.as<IPDStagedChanges>();
+    ASSERT_TRUE(staged);
+    std::vector<std::string> tokens;
+    com::check(staged->ListStaged("MainDB-KLXC", &tokens));
+    EXPECT_EQ(tokens, std::vector<std::string>{token});
+    EXPECT_NE(errorOf(staged->DiscardStaged("MainDB-KLXC", "../../etc")).find("does not name"), std::string::npos);
+    {
+        auto open = this->open("OilGradeDB-KLXC");
+        EXPECT_NE(errorOf(staged->PublishStaged("OilGradeDB-KLXC", token)).find("is open"), std::string::npos);
+    }
+    com::check(staged->PublishStaged("MainDB-KLXC", token));
+    EXPECT_EQ(PalmDatabase::load(mainFile()).records.back().data, bytesOf("staged"));
+    com::check(staged->PublishStaged("MainDB-KLXC", token)); // gone: published before
+    com::check(staged->ListStaged("MainDB-KLXC", &tokens));
+    EXPECT_TRUE(tokens.empty());
 }
 
 TEST_F(SyncSuite, EndWritesDatabasesStillReferencedAndLeavesOthersAlone)

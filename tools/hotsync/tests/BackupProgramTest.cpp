@@ -108,8 +108,8 @@ TEST_F(BackupProgramTest, EachHotSyncKeepsTheStateBeforeItAndTheLastFiveStay)
 
     r = hotsync({"backups", "--user", "Anna"});
     ASSERT_EQ(r.status, 0) << describe(r);
-    EXPECT_THAT(lines(r.out), ElementsAre(testing::MatchesRegex(
-                                  "1\t[0-9-]{10} [0-9:]{8}\tbefore HotSync\t2 handheld databases, TEST 2 files")));
+    EXPECT_THAT(lines(r.out), ElementsAre(testing::MatchesRegex("1\t[0-9-]{10} [0-9:]{8}\tbefore HotSync \\(completed\\)\t2 "
+                                                                "handheld databases, TEST 2 files\tfrom /.*/handheld")));
 
     for (int i = 2; i <= 7; ++i) {
         r = sync();
@@ -163,12 +163,19 @@ TEST_F(BackupProgramTest, RestorePutsBackTheChosenBackupExactlyAndCanBeUndone)
     gvtest::writeFileText(handheld / "readme.txt", "not a database");
     ASSERT_EQ(recordCount(handheld / "FakeDB-TEST.pdb"), 3u);
 
+    // What a restore killed half-way left behind goes.
+    gvtest::writeFileText(handheld / ".FakeDB-TEST.pdb.restore-k1ll3d00", "partial");
     auto r = hotsync({"restore", "--user", "Anna", "--backup", "1", "--handheld", handheld.string()});
     ASSERT_EQ(r.status, 0) << describe(r);
     EXPECT_THAT(lines(r.out),
                 ElementsAre("Backup 4 saved: the state before this restore",
                             testing::MatchesRegex(
-                                "Restored backup 1 of [0-9-]{10} [0-9:]{8}: 1 handheld databases, TEST 1 files")));
+                                "Restored backup 1 of [0-9-]{10} [0-9:]{8}: 1 handheld databases, TEST 1 files"),
+                            testing::MatchesRegex("Removed /.*/handheld/Later.pdb: it was not in backup 1 \\(backup 4 "
+                                                  "keeps it\\)"),
+                            testing::MatchesRegex("Removed /.*/fake dir/later.txt: it was not in backup 1 \\(backup 4 "
+                                                  "keeps it\\)")));
+    EXPECT_FALSE(fs::exists(handheld / ".FakeDB-TEST.pdb.restore-k1ll3d00"));
     EXPECT_EQ(recordCount(handheld / "FakeDB-TEST.pdb"), 0u);
     EXPECT_FALSE(fs::exists(handheld / "Later.pdb")) << "a database made after the backup goes";
     EXPECT_EQ(gvtest::readFileText(handheld / "readme.txt"), "not a database") << "other files stay";
@@ -299,6 +306,47 @@ TEST_F(BackupProgramTest, AHotSyncKilledWhileCopyingLeavesNoBackupThatLooksCompl
     EXPECT_EQ(r.status, 0) << describe(r);
 }
 
+// Failing HotSyncs (here five and more in a row) never push the backup of
+// the last HotSync that completed out of those kept.
+TEST_F(BackupProgramTest, FailingHotSyncsKeepTheLastGoodBackup)
+{
+    ASSERT_EQ(sync().status, 0); // backup 1: completed
+    gvtest::writeFileText(conduitFolder / "fail-status", "");
+    for (int i = 2; i <= 8; ++i)
+        ASSERT_EQ(sync().status, 1);
+    auto r = hotsync({"backups", "--user", "Anna"});
+    std::vector<std::string> numbers;
+    for (const auto &line : lines(r.out))
+        numbers.push_back(line.substr(0, line.find('\t')));
+    EXPECT_THAT(numbers, ElementsAre("1", "4", "5", "6", "7", "8"));
+    EXPECT_THAT(lines(r.out)[0], HasSubstr("(completed)"));
+    EXPECT_THAT(lines(r.out)[1], HasSubstr("(failed)"));
+}
+
+// A backup goes back into the handheld folder it was taken of: another
+// folder is refused unless named with --to, and without either option the
+// backup's own folder is used.
+TEST_F(BackupProgramTest, RestoreIntoAnotherFolderNeedsToBeAskedFor)
+{
+    ASSERT_EQ(sync().status, 0);
+    const fs::path other = dir / "another handheld";
+    fs::create_directories(other);
+    auto r = hotsync({"restore", "--user", "Anna", "--handheld", other.string()});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("was taken of the handheld folder"));
+    EXPECT_THAT(r.err, HasSubstr("--to"));
+    EXPECT_TRUE(fs::is_empty(other));
+
+    r = hotsync({"restore", "--user", "Anna", "--to", other.string()});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_TRUE(fs::exists(other / "FakeDB-TEST.pdb"));
+
+    const auto before = gvtest::readFileBytes(handheld / "FakeDB-TEST.pdb");
+    r = hotsync({"restore", "--user", "Anna", "--backup", "1"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_NE(gvtest::readFileBytes(handheld / "FakeDB-TEST.pdb"), before) << "restored where it came from";
+}
+
 struct RestoreUsageCase {
     const char *name;
     std::vector<std::string> args;
@@ -324,7 +372,9 @@ TEST_P(RestoreUsageTest, ExitsWithStatus2AndSaysWhy)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RestoreUsageTest,
-    testing::Values(RestoreUsageCase{"NoHandheld", {"restore", "--user", "A"}, "option --handheld is required"},
+    testing::Values(RestoreUsageCase{"HandheldAndTo",
+                                     {"restore", "--user", "A", "--handheld", "/x", "--to", "/y"},
+                                     "give --handheld or --to, not both"},
                     RestoreUsageCase{"BadNumber",
                                      {"restore", "--user", "A", "--handheld", "/x", "--backup", "last"},
                                      "--backup must be a whole number"},

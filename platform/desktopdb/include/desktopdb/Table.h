@@ -2,6 +2,7 @@
 
 #include "desktopdb/Field.h"
 #include "desktopdb/SqlQuery.h"
+#include "desktopdb/SqlValue.h"
 
 #include <cstdint>
 #include <memory>
@@ -42,8 +43,13 @@ public:
     // Whether the table's file is in the folder (its name compared without
     // regard to case, as open() finds it).
     bool exists() const;
+    // The table's file as open() finds it.
+    std::string filePath() const;
     void open();  // raises when the file or table is missing or cannot be opened; never creates a file
-    void close(); // cancels a pending edit or append, commits an open batch
+    // Cancels a pending edit or append and undoes an open batch: what was
+    // not committed on purpose is never committed on the way out (nor by
+    // the destructor).
+    void close();
     bool active() const;
     DataSetState state() const;
 
@@ -76,17 +82,30 @@ public:
     std::vector<Field *> fields();
 
     // Groups the writes that follow into one transaction, committed by
-    // commitBatch() (or by close()). A failed post rolls nothing back:
-    // commitBatch() keeps every write posted before the failure. beginBatch()
-    // takes the file's write lock at once, so a lock held by another program
-    // fails it (after the busy time-out) rather than a later post. A commit
-    // that cannot be made (lock not granted in time, disk full) undoes the
-    // whole batch and says so: nothing is half-written. Without a batch each
-    // post and remove is its own transaction. commitBatch() without an open
-    // batch does nothing.
+    // commitBatch() or undone by rollbackBatch() (or close()). A failed post
+    // rolls nothing back by itself: commitBatch() would keep every write
+    // posted before the failure. beginBatch() takes the write lock of the
+    // file (and of the files attached to it) at once, so a lock held by
+    // another program fails it (after the busy time-out) rather than a later
+    // post. A commit that cannot be made (lock not granted in time, disk
+    // full) undoes the whole batch and says so: nothing is half-written.
+    // Without a batch each post and remove is its own transaction.
+    // commitBatch() and rollbackBatch() without an open batch do nothing.
     void beginBatch();
     void commitBatch();
+    void rollbackBatch();
     bool inBatch() const;
+
+    // Statements of the program's own on the table's file and the files
+    // attached to it, for bookkeeping kept beside the rows: inside a batch
+    // they are committed or undone with it. Parameters bind ?1, ?2, ...
+    void execute(const std::string &sql, const std::vector<SqlValue> &params = {});
+    std::vector<SqlRow> query(const std::string &sql, const std::vector<SqlValue> &params = {});
+    // Attaches another table file to this table's connection under `alias`
+    // (outside a batch), so that one batch commits both files atomically,
+    // also across a crash. detach() ends that.
+    void attach(const std::string &file, const std::string &alias);
+    void detach(const std::string &alias);
 
     struct Impl;
 

@@ -31,13 +31,24 @@ struct BackupConduit {
     std::vector<BackupFile> files;
 };
 
+// What became of the HotSync a backup was taken before.
+enum class BackupOutcome {
+    Unknown,   // still running, or ended before it could say (killed)
+    Completed, // the HotSync completed without an error
+    Failed,    // it ended with errors
+};
+
 // One complete backup of a user's handheld databases and conduit folders.
 struct Backup {
     std::int32_t number = 0;
     std::chrono::system_clock::time_point created;
     std::string reason; // what it was taken before, e.g. "HotSync"
     std::filesystem::path folder;
-    std::vector<BackupFile> handheld; // *.pdb and *.prc files of the handheld folder
+    std::filesystem::path handheldFolder; // where the handheld files came from (empty in old backups)
+    BackupOutcome outcome = BackupOutcome::Unknown;
+    // *.pdb and *.prc files of the handheld folder, and staged changes of
+    // a HotSync that was interrupted (settled by the next HotSync)
+    std::vector<BackupFile> handheld;
     std::vector<BackupConduit> conduits;
 };
 
@@ -54,9 +65,10 @@ struct BackupScope {
 
 struct RestoreReport {
     Backup restored;
-    Backup before;                     // the state just before the restore
-    std::vector<std::int32_t> removed; // old backups removed afterwards
-    std::vector<std::string> warnings; // old backups that could not be removed
+    Backup before;                                // the state just before the restore
+    std::vector<std::filesystem::path> removedFiles; // files that were not in the backup (kept in `before`)
+    std::vector<std::int32_t> removed;            // old backups removed afterwards
+    std::vector<std::string> warnings;            // old backups that could not be removed
 };
 
 // The numbered backups of one user, newest numbers highest:
@@ -74,6 +86,9 @@ struct RestoreReport {
 // "<backups>/.lock", so two of them never interleave.
 class BackupStore {
 public:
+    // The newest backups kept; the newest backup taken before a HotSync
+    // that completed is kept as well, however old, so that failing
+    // HotSyncs never push the last good state out.
     static constexpr std::size_t kept = 5;
 
     BackupStore(HostRoot root, std::int32_t userId, std::chrono::milliseconds lockWait = defaultLockWait);
@@ -83,7 +98,10 @@ public:
     // Takes a new backup; raises a HostError saying why when it cannot be
     // made complete (nothing but a hidden folder is left then).
     Backup create(const BackupScope &scope, std::chrono::system_clock::time_point when, const std::string &reason);
-    // Removes every backup but the newest `kept`; returns their numbers.
+    // Notes what became of the HotSync the backup was taken before.
+    void recordOutcome(std::int32_t number, BackupOutcome outcome);
+    // Removes every backup but the newest `kept` and the newest one of a
+    // completed HotSync; returns their numbers.
     std::vector<std::int32_t> prune();
 
     // The complete backups, oldest first.
@@ -98,18 +116,22 @@ public:
     // files of each conduit folder in the backup exactly the backed-up
     // ones: each file is replaced atomically, and files that did not exist
     // when the backup was taken are removed (they stay in the backup taken
-    // first). Other files of the handheld folder are left alone. Raises a
-    // HostError when the backup is damaged (nothing changes then) or a file
-    // cannot be put back (the message names the backup that undoes it).
+    // first, and the report lists them). Other files of the handheld folder
+    // are left alone, but for the temporary files an interrupted restore
+    // left. A backup goes back into the handheld folder it was taken of;
+    // into another only with `intoOtherFolder`. Raises a HostError when
+    // the backup is damaged or meant for another folder (nothing changes
+    // then) or a file cannot be put back (the message names the backup
+    // that undoes it).
     RestoreReport restore(std::optional<std::int32_t> number, const BackupScope &scope,
-                          std::chrono::system_clock::time_point when);
+                          std::chrono::system_clock::time_point when, bool intoOtherFolder = false);
 
 private:
     Backup createLocked(const BackupScope &scope, std::chrono::system_clock::time_point when,
                         const std::string &reason);
     std::vector<std::int32_t> pruneLocked();
     void verify(const Backup &backup) const;
-    void restoreLocked(const Backup &backup, const BackupScope &scope) const;
+    void restoreLocked(const Backup &backup, const BackupScope &scope, std::vector<std::filesystem::path> &removed) const;
 
     HostRoot root_;
     std::int32_t userId_;

@@ -42,7 +42,4 @@ void replaceDurably(const std::filesystem::path &source, const std::filesystem::
 // Removes a file; when it is a SQLite database, its journal files too.
 void removeWithCompanions(const std::filesystem::path &file);
 
-// Flushes a folder's entries (created, renamed or removed files) to disk.
-void syncFolder(const std::filesystem::path &folder);
-
 } // namespace hotsync

@@ -17,6 +17,7 @@ namespace hotsync {
 //   <root>/userdata/<id>/actions        the user's conduit actions
 //   <root>/userdata/<id>/install-queue  files queued for the user's handheld
 //   <root>/userdata/<id>/HotSync.log    the user's HotSync log
+//   <root>/userdata/<id>/hotsync.lock   held by the user's running HotSync or restore
 //   <root>/users/<id>-<name>/           default data folder of a user
 //   <root>/host.lock                    lock taken around every store update
 //

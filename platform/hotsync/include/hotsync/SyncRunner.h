@@ -19,14 +19,23 @@ struct SyncOptions {
     // gets the user's temporary action (used once), else the permanent one,
     // else synchronise.
     std::optional<std::int32_t> action;
+    // How long to wait for another HotSync of the same user or handheld.
+    std::chrono::milliseconds lockWait{10000};
 };
 
 struct SyncReport {
     std::vector<std::string> lines; // the HotSync log of this run
     bool success = true;            // no "ERROR" line and every conduit returned success
+    bool busy = false;              // another HotSync held the user or the handheld; nothing was done
 };
 
-// One HotSync of one user: first keeps a backup of the handheld databases
+// One HotSync of one user. Only one HotSync at a time runs for a user and
+// for a handheld folder: it holds a lock on each (released by the system
+// when the process dies) for its whole length. Another HotSync waits for
+// them at most `lockWait`, saying whom it waits for, then gives up having
+// changed nothing (busy, not logged in the user's log).
+//
+// The HotSync first keeps a backup of the handheld databases
 // and of every registered conduit's folder (see BackupStore; when it cannot
 // be made, the HotSync stops there with an error line and changes nothing),
 // then installs the user's queued files on the handheld, runs every

@@ -47,10 +47,29 @@ public:
 
     // Copies a database file into the folder under its database name
     // (replacing one of that name), as a queued install does; returns the
-    // new file. Raises when the file is not a valid database.
+    // new file. Raises when the file is not a regular file holding a valid
+    // database, and when a database of that name but of the other kind
+    // (record or resource) is there: one kind never replaces the other.
     std::filesystem::path install(const std::filesystem::path &databaseFile);
 
+    // Staged changes of a record database: a whole new file written beside
+    // the database and flushed, waiting to be renamed over it.
+    //
+    // Writes `db` as staged changes of the database of that name and returns
+    // their token.
+    std::string stage(const std::string &name, const PalmDatabase &db);
+    // Renames the staged file of that token over the database, durably;
+    // nothing when it is gone (published before). Raises when the rename
+    // fails.
+    void publish(const std::string &name, const std::string &token);
+    // Removes the staged file of that token (nothing when it is gone).
+    void discard(const std::string &name, const std::string &token);
+    // Tokens of the staged files of that database.
+    std::vector<std::string> staged(const std::string &name) const;
+
 private:
+    std::filesystem::path stagedPath(const std::string &name, const std::string &token) const;
+
     std::filesystem::path folder_;
 };
 

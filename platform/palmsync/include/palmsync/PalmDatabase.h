@@ -65,6 +65,9 @@ public:
     static constexpr std::size_t kHeaderSize = 78;
     static constexpr std::size_t kMaxNameLength = 31;
     static constexpr std::uint32_t kMaxUniqueId = 0xFFFFFF;
+    // No Palm OS handheld has more memory than this, so no database file
+    // is larger; a larger file is refused before it is read.
+    static constexpr std::uintmax_t kMaxFileSize = 256u << 20;
     // Seconds between 1 January 1904 and 1 January 1970.
     static constexpr std::int64_t kEpoch1904Offset = 2082844800;
 
@@ -76,7 +79,9 @@ public:
     static PalmDatabase createResourceDatabase(const std::string &name, const std::string &type,
                                                const std::string &creator, std::int64_t unixNow);
 
-    // Reads and checks a whole file; raises PalmDatabaseError naming the file.
+    // Reads and checks a whole file; raises PalmDatabaseError naming the
+    // file. What is not a regular file, or is larger than kMaxFileSize, is
+    // refused before it is read.
     static PalmDatabase load(const std::filesystem::path &file);
     // Checks and decodes the bytes of a file; `source` names it in errors.
     static PalmDatabase parse(std::span<const std::uint8_t> bytes, const std::string &source);
@@ -106,6 +111,9 @@ public:
     // id removed earlier is not reused); never 0; raises when 24 bits are
     // exhausted. The seed is moved up to it.
     std::uint32_t allocateUniqueId();
+    // Ids handed out by `other` (an earlier copy of this database whose
+    // changes were dropped) are not handed out again.
+    void keepUniqueIdsAbove(const PalmDatabase &other);
 
     // Position of the record with that unique id, or -1.
     int indexOfRecord(std::uint32_t uniqueId) const;

@@ -174,17 +174,54 @@ protected:
     ~IPDHostLog() = default;
 };
 
-// An addition of this suite: makes a record database's changes durable now
-// (written atomically to its file), without releasing the adapter. A
-// conduit uses it to order the handheld's writes before its own commits.
-class IPDDatabaseFlush : public com::IUnknown {
+// An addition of this suite: a record database's changes as one unit, so
+// that a conduit can commit them together with its own store. After
+// Begin() the changes made through any adapter of the database are kept
+// until Publish() or Discard(); releasing an adapter or ending the HotSync
+// no longer writes them (without Begin they are written then, as always).
+//
+//   Stage()    makes the changes durable beside the database without yet
+//              putting them in place, and names them by a token (empty when
+//              nothing changed);
+//   Publish()  puts the staged changes in place, durably;
+//   Discard()  drops every change not yet published: the database reads as
+//              it did before them.
+//
+// A conduit stages, commits its own store together with the token, then
+// publishes. A HotSync that ends between the two leaves the staged changes
+// behind; IPDStagedChanges finds them, and the conduit publishes those whose
+// token its store committed and discards the others. How far a backend can
+// hold changes back (a handheld folder: entirely; a live handheld: the
+// clearing of its change flags) is written down for each backend.
+class IPDDatabaseTransaction : public com::IUnknown {
 public:
-    static constexpr com::IID iid = com::guid("{2C5E7A41-8B0D-4F6E-A3C9-71D4E5B60F12}");
+    static constexpr com::IID iid = com::guid("{2C5E7A41-8B0D-4F6E-A3C9-71D4E5B60F13}");
 
-    virtual HRESULT Flush() = 0;
+    virtual HRESULT Begin() = 0;
+    virtual HRESULT Stage(std::string *token) = 0;
+    virtual HRESULT Publish(const std::string &token) = 0;
+    virtual HRESULT Discard() = 0;
 
 protected:
-    ~IPDDatabaseFlush() = default;
+    ~IPDDatabaseTransaction() = default;
+};
+
+// An addition of this suite, on the database query: the staged changes an
+// interrupted HotSync left behind, to be settled before the database is
+// opened.
+class IPDStagedChanges : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{2C5E7A41-8B0D-4F6E-A3C9-71D4E5B60F14}");
+
+    // Tokens of the staged changes of that database, oldest first.
+    virtual HRESULT ListStaged(const std::string &name, std::vector<std::string> *tokens) = 0;
+    // Puts those staged changes in place (nothing when they are gone).
+    virtual HRESULT PublishStaged(const std::string &name, const std::string &token) = 0;
+    // Drops them.
+    virtual HRESULT DiscardStaged(const std::string &name, const std::string &token) = 0;
+
+protected:
+    ~IPDStagedChanges() = default;
 };
 
 } // namespace palmsync

@@ -11,6 +11,10 @@
 
 namespace registry {
 
+// How deep keys may nest below a hive's root, as in the registry it stands
+// in for; deeper paths are refused.
+constexpr std::size_t maxKeyDepth = 512;
+
 // A value's data: a text (REG_SZ) or a 32-bit number (REG_DWORD).
 using RegistryValue = std::variant<std::string, std::uint32_t>;
 
@@ -25,7 +29,8 @@ std::string foldName(std::string_view name);
 
 // Splits a key path at its backslashes. One leading and one trailing
 // backslash are allowed ("\Software\Brenholt\Gearvane\"); an empty path is
-// the hive's root. Raises a RegistryError for an empty name inside the path.
+// the hive's root. Raises a RegistryError for an empty name inside the path
+// and for a path of more than maxKeyDepth names.
 std::vector<std::string> splitKeyPath(std::string_view path);
 
 // One key of a hive, held in memory: its subkeys and named values.

@@ -1,0 +1,46 @@
+#pragma once
+
+// The conduit's bookkeeping kept inside the desktop table files, so that it
+// is committed in the same transaction as the rows it belongs to:
+//
+//   TarnlinkStaged   the handheld database whose changes were staged for
+//                    the rows committed with this entry, and the token of
+//                    those changes; the entry says "these changes belong in
+//                    place" until they are published;
+//   TarnlinkIdPairs  the (old id, new id) pairs of the rows of this table
+//                    that were written to the handheld as new records, in
+//                    the order they were made, until the references to them
+//                    have been renumbered.
+//
+// Other programs that use the table files see two more tables and may
+// ignore them.
+
+#include "RecordIDObject.h"
+#include "desktopdb/Table.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace conduit::journal {
+
+struct StagedMarker {
+    std::string database;
+    std::string token;
+};
+
+using IdPairs = std::vector<std::pair<std::int32_t, std::int32_t>>; // (OldId, NewId) in order
+
+// `schema` names the file: "main" for the table's own, or the alias of a
+// file attached to it. Reading a file that holds no bookkeeping gives
+// nothing.
+std::vector<StagedMarker> stagedMarkers(desktopdb::Table &table, const std::string &schema = "main");
+void addStagedMarker(desktopdb::Table &table, const std::string &database, const std::string &token);
+void removeStagedMarkers(desktopdb::Table &table, const std::string &token = {}); // all when token is empty
+
+IdPairs idPairs(desktopdb::Table &table, const std::string &schema = "main");
+void storeIdPairs(desktopdb::Table &table, const TIdPairList &pairs);
+void removeIdPairs(desktopdb::Table &table, const std::string &schema);
+
+} // namespace conduit::journal
