@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "DatabaseDump.h"
+#include "TraceCommand.h"
 
 #include "com/ComError.h"
 #include "com/InprocServer.h"
@@ -45,7 +46,8 @@ constexpr const char *usageText =
     "       [--action synchronize|handheld-overwrites|desktop-overwrites|nothing]\n"
     "  backups (--user NAME | --user-id ID)\n"
     "  restore (--user NAME | --user-id ID) [--backup N] --handheld DIR\n"
-    "  dump FILE\n";
+    "  dump FILE\n"
+    "  trace FILE [--check]\n";
 
 // A failure of the command itself (not of its usage); exit status 1.
 class CommandFailure : public std::runtime_error {
@@ -370,6 +372,8 @@ int HotSyncTool::run(std::vector<std::string> args)
             dumpDatabase(cmd.words()[0], out_);
             return 0;
         }
+        if (command == "trace")
+            return traceCommand(args, out_, err_);
         HostRoot root = HostRoot::resolve(rootOption ? std::optional<fs::path>(*rootOption) : std::nullopt);
         // Libraries this program loads find the same root.
         ::setenv(registry::hostRootVariable, root.path().c_str(), 1);
