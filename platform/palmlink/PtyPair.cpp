@@ -30,17 +30,33 @@ PtyPair::PtyPair()
     // The line discipline sits on the slave side; make it raw before any
     // byte passes, so nothing is echoed or translated.
     int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave >= 0) {
-        try {
-            makeRaw(slave, slavePath_);
-        } catch (...) {
-            ::close(slave);
-            ::close(fd);
-            throw;
-        }
-        ::close(slave);
+    if (slave < 0) {
+        int e = errno;
+        ::close(fd);
+        throw LinkError(slavePath_ + ": cannot open: " + std::strerror(e));
     }
+    try {
+        makeRaw(slave, slavePath_);
+    } catch (...) {
+        ::close(slave);
+        ::close(fd);
+        throw;
+    }
+    heldSlave_ = slave;
     master_ = std::make_unique<FdStream>(fd, "pty " + slavePath_, false);
+}
+
+PtyPair::~PtyPair()
+{
+    releaseSlave();
+}
+
+void PtyPair::releaseSlave()
+{
+    if (heldSlave_ >= 0) {
+        ::close(heldSlave_);
+        heldSlave_ = -1;
+    }
 }
 
 } // namespace palmlink
