@@ -270,8 +270,8 @@ void DlpClient::writeResource(std::uint8_t handle, const std::string &type, std:
 {
     if (data.size() > 0xFFFF)
         throw std::length_error("a resource holds at most 65535 bytes");
-    callChecked(request(Function::WriteResource,
-                        WriteResourceRequest{handle, 0, fourCc(type), id, static_cast<std::uint16_t>(data.size()), data}));
+    callChecked(request(Function::WriteResource, WriteResourceRequest{handle, 0, fourCc(type), id,
+                                                                      static_cast<std::uint16_t>(data.size()), data}));
 }
 
 void DlpClient::deleteResource(std::uint8_t handle, const std::string &type, std::uint16_t id)

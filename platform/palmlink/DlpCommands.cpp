@@ -153,8 +153,8 @@ std::string describeArguments(std::uint8_t function, bool response, const std::v
             } catch (const DecodeError &e) {
                 char id[8];
                 std::snprintf(id, sizeof id, "0x%02X", a.id);
-                throw DecodeError(functionName(function) + (response ? " response" : " request") + " argument " +
-                                  id + ": " + e.what());
+                throw DecodeError(functionName(function) + (response ? " response" : " request") + " argument " + id +
+                                  ": " + e.what());
             }
         } else {
             FieldPrinter printer(out, 4);

@@ -157,8 +157,8 @@ Bytes PadpLink::receive(milliseconds timeout)
         deadline = deadlineIn(timeout);
         if (p.flags & padp::kLast) {
             if (data.size() != total)
-                throw DecodeError("PADP: the last fragment ends a message at " + std::to_string(data.size()) +
-                                  " of " + std::to_string(total) + " bytes");
+                throw DecodeError("PADP: the last fragment ends a message at " + std::to_string(data.size()) + " of " +
+                                  std::to_string(total) + " bytes");
             lastReceivedXid_ = xid;
             haveLast_ = true;
             lastMessage_ = data;

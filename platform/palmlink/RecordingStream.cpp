@@ -6,7 +6,8 @@ std::size_t RecordingStream::readSome(std::span<std::uint8_t> buffer, Deadline d
 {
     std::size_t n = inner_.readSome(buffer, deadline);
     std::lock_guard lock(mutex_);
-    trace_.push_back({TraceEntry::Direction::Read, Bytes(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n))});
+    trace_.push_back(
+        {TraceEntry::Direction::Read, Bytes(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n))});
     return n;
 }
 

@@ -92,8 +92,8 @@ std::optional<SlpPacket> SlpParser::next()
         }
         if (at > 0) {
             if (strict_)
-                throw DecodeError("SLP: " + std::to_string(at) + " bytes before a packet signature: " +
-                                  toHex(b.first(std::min<std::size_t>(at, 16))));
+                throw DecodeError("SLP: " + std::to_string(at) +
+                                  " bytes before a packet signature: " + toHex(b.first(std::min<std::size_t>(at, 16))));
             drop(at);
             continue;
         }

@@ -727,8 +727,8 @@ Response VirtualHandheld::readRecordIdList(const Request &q)
         return Response{q.function, error::NotFound, {}};
     RecordIDList list;
     // At most what fits in a small argument.
-    std::size_t end = std::min({recs.size(), a.start + static_cast<std::size_t>(a.maxEntries),
-                                a.start + std::size_t{16000}});
+    std::size_t end =
+        std::min({recs.size(), a.start + static_cast<std::size_t>(a.maxEntries), a.start + std::size_t{16000}});
     for (std::size_t i = a.start; i < end; ++i)
         list.ids.push_back(recs[i].uniqueId);
     list.count = static_cast<std::uint16_t>(list.ids.size());

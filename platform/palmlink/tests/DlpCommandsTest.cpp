@@ -29,7 +29,8 @@ TEST(DlpCommands, BuildsRecordedRequests)
     byId.recordId = 0x457001;
     const std::vector<Case> cases = {
         {"ReadSysInfo", {0x12, {makeArgument(ReadSysInfoRequest{})}}, "1201200400010004"},
-        {"WriteUserInfo", {0x11, {makeArgument(user)}},
+        {"WriteUserInfo",
+         {0x11, {makeArgument(user)}},
          "1101201d00000000000000000000000007e7060d00000100300754657374203000"},
         {"CreateDB", {0x18, {makeArgument(create)}}, "180120154141414144415441000000080000666f6f62617200"},
         {"OpenDB", {0x17, {makeArgument(OpenDBRequest{0, openmode::Read, "MemoDB"})}}, "1701200900804d656d6f444200"},
@@ -47,8 +48,7 @@ TEST(DlpCommands, BuildsRecordedRequests)
 
 TEST(DlpCommands, DecodesRecordedResponses)
 {
-    Response sys = Response::decode(
-        fromHex("92020000200e0540301700010000000401000000210c00010002000300000000ffe1"));
+    Response sys = Response::decode(fromHex("92020000200e0540301700010000000401000000210c00010002000300000000ffe1"));
     auto versions = decodeArgument<SysInfoVersions>(sys.find(0x21)->data);
     EXPECT_EQ(versions.dlpMajor, 1);
     EXPECT_EQ(versions.dlpMinor, 2);

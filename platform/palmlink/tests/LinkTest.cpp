@@ -236,7 +236,10 @@ TEST(Links, BadPeersEndInALinkError)
     const std::vector<Case> cases = {
         {"NetSyncSilence", false, {}, false, "timeout"},
         {"NetSyncGarbage", false, fromHex("ff00deadbeef0000"), false, "decode"},
-        {"NetSyncLengthPastTheEnd", false, fromHex("01ff00001000" "0102"), false, "timeout"},
+        {"NetSyncLengthPastTheEnd", false,
+         fromHex("01ff00001000"
+                 "0102"),
+         false, "timeout"},
         {"NetSyncHugeLength", false, fromHex("01ff7fffffff"), false, "decode"},
         {"NetSyncClosedMidPacket", false, fromHex("01ff000000"), true, "closed"},
         {"SerialGarbage", true, pattern(3000, 0), false, "timeout"},

@@ -1,5 +1,5 @@
-#include "palmlink/NetSyncPackets.h"
 #include "palmlink/SerialPackets.h"
+#include "palmlink/NetSyncPackets.h"
 
 #include <gtest/gtest.h>
 
@@ -53,9 +53,9 @@ TEST(SerialPackets, ParserFindsPacketsInNoiseUnlessStrict)
 
 TEST(SerialPackets, RefusesMalformedPadpAndCmp)
 {
-    EXPECT_THROW(PadpPacket::decode(fromHex("01c0")), DecodeError);       // size missing
-    EXPECT_THROW(PadpPacket::decode(fromHex("01d00000")), DecodeError);   // long size cut short
-    EXPECT_THROW(PadpPacket::decode(fromHex("07c00000")), DecodeError);   // unknown type
+    EXPECT_THROW(PadpPacket::decode(fromHex("01c0")), DecodeError);              // size missing
+    EXPECT_THROW(PadpPacket::decode(fromHex("01d00000")), DecodeError);          // long size cut short
+    EXPECT_THROW(PadpPacket::decode(fromHex("07c00000")), DecodeError);          // unknown type
     EXPECT_THROW(CmpPacket::decode(fromHex("0110010300000001c2")), DecodeError); // 9 bytes
     EXPECT_THROW(CmpPacket::decode(fromHex("0910010300000001c200")), DecodeError);
     PadpPacket tooLong{padp::kData, padp::kFirst, 70000, {}};
@@ -65,7 +65,8 @@ TEST(SerialPackets, RefusesMalformedPadpAndCmp)
 TEST(NetSyncPackets, SplitsAStreamAndRefusesHugeSizes)
 {
     NetSyncParser p;
-    Bytes two = fromHex("0103000000081201200400010004" "0104000000021000");
+    Bytes two = fromHex("0103000000081201200400010004"
+                        "0104000000021000");
     p.feed(std::span(two).first(5));
     EXPECT_FALSE(p.next());
     p.feed(std::span(two).subspan(5));

@@ -51,8 +51,8 @@ TEST(TraceDecoder, ShowsTheFieldsOfRequestsAndResponses)
     };
     const std::vector<Case> cases = {
         {"read-memo-test.net.json",
-         {"Net Sync opening hello", "OpenDB request", "name=\"MemoDB\"", "ReadRecordIDList response",
-          "ids=[0x457001]", "ReadRecord response", "recordId=0x00457001", "ReadAppBlock response"}},
+         {"Net Sync opening hello", "OpenDB request", "name=\"MemoDB\"", "ReadRecordIDList response", "ids=[0x457001]",
+          "ReadRecord response", "recordId=0x00457001", "ReadAppBlock response"}},
         {"device-info-test.serial-net.json",
          {"CMP wakeup", "CMP init flags=0x90", "baud=115200", "WriteUserInfo request", "userName=\"Test 1\\x00\"",
           "ReadStorageInfo response", "cardName=\"PalmCard\"", "manufacturer=\"Palm Computing\"",
@@ -128,8 +128,8 @@ TEST(TraceDecoder, ReportsDamageInsteadOfDecodingPastIt)
          TraceKind::NetSync, "ends inside a Net Sync packet"},
         {"NetSyncUnknownType", damaged("no-op-test.net.json", [](Trace &t) { t[0].data[0] = 7; }), TraceKind::NetSync,
          "unknown packet type 7"},
-        {"NetSyncHugeSize", damaged("no-op-test.net.json", [](Trace &t) { t[0].data[2] = 0x7F; }),
-         TraceKind::NetSync, "above the limit"},
+        {"NetSyncHugeSize", damaged("no-op-test.net.json", [](Trace &t) { t[0].data[2] = 0x7F; }), TraceKind::NetSync,
+         "above the limit"},
         {"HandshakeOutOfOrder", damaged("no-op-test.net.json", [](Trace &t) { t[0].data[6] = 0x92; }),
          TraceKind::NetSync, "opening hello: should start with 0x90"},
         {"DlpArgumentPastTheEnd",
@@ -153,7 +153,11 @@ TEST(TraceDecoder, ReportsDamageInsteadOfDecodingPastIt)
          TraceKind::SerialSync, "CRC"},
         {"SlpBadChecksum", damaged("no-op-test.serial-net.json", [](Trace &t) { t[2].data[9] ^= 1; }),
          TraceKind::SerialSync, "header checksum"},
-        {"SlpGarbage", damaged("no-op-test.serial-net.json", [](Trace &t) { t.insert(t.begin(), {TraceEntry::Direction::Read, {0x00, 0x42}}); }),
+        {"SlpGarbage",
+         damaged("no-op-test.serial-net.json",
+                 [](Trace &t) {
+                     t.insert(t.begin(), {TraceEntry::Direction::Read, {0x00, 0x42}});
+                 }),
          TraceKind::SerialSync, "before a packet signature"},
         {"SerialCutShort", damaged("no-op-test.serial-net.json", [](Trace &t) { t.back().data.resize(5); }),
          TraceKind::SerialSync, "ends inside an SLP packet"},

@@ -36,7 +36,8 @@ void makeHandheld(const gvtest::TempDir &dir)
 {
     PalmDatabase db = PalmDatabase::createRecordDatabase("MainDB-KLXC", "DATA", "KLXC", 1000000000);
     db.appInfo = text("APPINFO");
-    db.records = {{0, 0, 1, text("a")}, {recattr::Dirty, 1, 2, text("b")}, {recattr::Deleted | recattr::Dirty, 0, 3, text("c")}};
+    db.records = {
+        {0, 0, 1, text("a")}, {recattr::Dirty, 1, 2, text("b")}, {recattr::Deleted | recattr::Dirty, 0, 3, text("c")}};
     db.save(dir / "MainDB-KLXC.pdb");
     HandheldUser u;
     u.name = "Pat Driver";
@@ -171,8 +172,8 @@ TEST(VirtualHandheld, KeepsWrittenRecordsWhenTheLinkDrops)
     TcpListener listener("127.0.0.1", 0);
     std::ostringstream out, err;
     auto device = std::async(std::launch::async, [&] {
-        return runVirtualHandheld({dir.str(), "--net", "127.0.0.1:" + std::to_string(listener.port()), "--timeout", "10"},
-                                  out, err);
+        return runVirtualHandheld(
+            {dir.str(), "--net", "127.0.0.1:" + std::to_string(listener.port()), "--timeout", "10"}, out, err);
     });
     {
         auto conn = listener.accept(deadlineIn(10s));

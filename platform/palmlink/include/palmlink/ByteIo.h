@@ -46,7 +46,7 @@ public:
     ByteWriter &u16(std::uint16_t v);
     ByteWriter &u32(std::uint32_t v);
     ByteWriter &bytes(std::span<const std::uint8_t> v);
-    ByteWriter &text(const std::string &v); // without terminator
+    ByteWriter &text(const std::string &v);    // without terminator
     ByteWriter &cstring(const std::string &v); // with terminator
 
     const Bytes &data() const { return out_; }

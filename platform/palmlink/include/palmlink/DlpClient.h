@@ -24,8 +24,7 @@ private:
 
 class DlpClient {
 public:
-    explicit DlpClient(MessageLink &link, milliseconds timeout = milliseconds(30000))
-        : link_(link), timeout_(timeout)
+    explicit DlpClient(MessageLink &link, milliseconds timeout = milliseconds(30000)) : link_(link), timeout_(timeout)
     {
     }
 

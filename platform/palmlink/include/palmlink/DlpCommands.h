@@ -233,9 +233,9 @@ struct CardInfo {
         v.text("cardName", cardName, cardNameSize);
         v.text("manufacturer", manufacturer, manufacturerSize);
         v.check(totalSize >= 26 + cardNameSize + manufacturerSize, "card info: total size smaller than its content");
-        v.bytes("padding", padding, totalSize >= 26 + cardNameSize + manufacturerSize
-                                        ? totalSize - 26 - cardNameSize - manufacturerSize
-                                        : 0);
+        v.bytes("padding", padding,
+                totalSize >= 26 + cardNameSize + manufacturerSize ? totalSize - 26 - cardNameSize - manufacturerSize
+                                                                  : 0);
     }
     // Sets the names and the sizes and padding that go with them.
     void setNames(const std::string &name, const std::string &maker);
@@ -548,7 +548,7 @@ struct WriteRecordRequest {
     static constexpr Function function = Function::WriteRecord;
     static constexpr std::uint8_t argId = kFirstArg;
     std::uint8_t handle = 0;
-    std::uint8_t flags = 0x80; // "data included", set by every desktop
+    std::uint8_t flags = 0x80;  // "data included", set by every desktop
     std::uint32_t recordId = 0; // 0: the device assigns one
     std::uint8_t attributes = 0;
     std::uint8_t category = 0;
