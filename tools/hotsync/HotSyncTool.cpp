@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "DatabaseDump.h"
+#include "TraceCommand.h"
 
 #include "com/ComError.h"
 #include "com/InprocServer.h"
@@ -46,7 +47,8 @@ constexpr const char *usageText =
     "       [--action synchronize|handheld-overwrites|desktop-overwrites|nothing] [--wait SECONDS]\n"
     "  backups (--user NAME | --user-id ID)\n"
     "  restore (--user NAME | --user-id ID) [--backup N] [--handheld DIR | --to DIR]\n"
-    "  dump FILE\n";
+    "  dump FILE\n"
+    "  trace FILE [--check]\n";
 
 // Exit status of a HotSync that gave up because another one was running
 // (EX_TEMPFAIL: try again later).
@@ -421,6 +423,8 @@ int HotSyncTool::run(std::vector<std::string> args)
             dumpDatabase(cmd.words()[0], out_);
             return 0;
         }
+        if (command == "trace")
+            return traceCommand(args, out_, err_);
         HostRoot root = HostRoot::resolve(rootOption ? std::optional<fs::path>(*rootOption) : std::nullopt);
         // Libraries this program loads find the same root.
         ::setenv(registry::hostRootVariable, root.path().c_str(), 1);
