@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <cstdlib>
 #include <random>
 #include <set>
@@ -327,6 +328,54 @@ protected:
 };
 
 constexpr std::int32_t syncTypes[] = {0, 2, 3};
+
+// The order that makes each table's unit survive a power loss, not only a
+// killed process: the staged handheld changes and their folder entry are on
+// disk before the desktop commit writes the table file, and the staged file
+// is put in place (and its folder flushed) only after that commit.
+TEST_F(CrashSafety, EachStepIsOnDiskBeforeTheNextOneReliesOnIt)
+{
+    use(copyOfPristine("order"));
+    gvtest::SystemCallTrace trace;
+    ASSERT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+    EXPECT_EQ(trace.durabilityFaults(), std::vector<std::string>{});
+    const auto &calls = trace.calls();
+    auto first = [&](gvtest::Call kind, const std::function<bool(const gvtest::TracedCall &)> &match,
+                     std::size_t from) -> std::size_t {
+        for (std::size_t i = from; i < calls.size(); ++i) {
+            if (calls[i].kind == kind && match(calls[i]))
+                return i;
+        }
+        return calls.size();
+    };
+    for (const auto &[database, table] : {std::pair{kMainDB, "MAIN"}, {kOilGradeDB, "OILGRADE"},
+                                           {kSupplierDB, "SUPPLIER"}, {kVehicleDB, "VEHICLE"}}) {
+        SCOPED_TRACE(database);
+        const std::string staged = "/." + database + ".pdb.staged-";
+        const std::string tablePath = "/" + std::string(table) + ".db";
+        const auto flushed = first(
+            gvtest::Call::Fsync, [&](const auto &c) { return c.path.find(staged) != std::string::npos; }, 0);
+        ASSERT_LT(flushed, calls.size()) << "the staged changes are never flushed";
+        const auto folderFlushed = first(
+            gvtest::Call::FsyncFolder, [&](const auto &c) { return c.path == handheldDir.string(); }, flushed);
+        const auto committed = first(
+            gvtest::Call::Write,
+            [&](const auto &c) {
+                return c.path.size() >= tablePath.size() &&
+                       c.path.compare(c.path.size() - tablePath.size(), tablePath.size(), tablePath) == 0;
+            },
+            flushed);
+        const auto published = first(
+            gvtest::Call::Rename, [&](const auto &c) { return c.path.find(staged) != std::string::npos; }, flushed);
+        EXPECT_LT(folderFlushed, committed) << "the staged file's entry is not on disk before the desktop commit";
+        EXPECT_LT(committed, published) << "the staged file is put in place before the desktop commit";
+        EXPECT_LT(published, calls.size());
+        EXPECT_LT(first(gvtest::Call::FsyncFolder, [&](const auto &c) { return c.path == handheldDir.string(); },
+                        published),
+                  calls.size())
+            << "the folder is not flushed after the staged file is put in place";
+    }
+}
 
 // Killed at every pass of every durable step: the handheld's changes staged,
 // the desktop commit (just before and after), the staged changes put in

@@ -1,4 +1,6 @@
+#include "fileio/FileLock.h"
 #include "hotsync/ActionStore.h"
+#include "hotsync/HostRoot.h"
 #include "hotsync/InstallQueue.h"
 #include "hotsync/UserStore.h"
 #include "palmsync/HandheldFolder.h"
@@ -10,6 +12,10 @@
 #include "TestPaths.h"
 
 #include <gmock/gmock.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace hotsync;
 using namespace hotsynctest;
@@ -264,6 +270,53 @@ TEST_F(HotSyncProgramTest, AFileThatCannotBeInstalledStaysQueuedAndIsReported)
     EXPECT_THAT(r.out, HasSubstr("ERROR (Install): "));
     EXPECT_THAT(InstallQueue(HostRoot(root)).list(anna), testing::ElementsAre(dir / "broken.pdb"));
     EXPECT_TRUE(fs::is_empty(handheld));
+}
+
+// A second HotSync of the same user, or of the same handheld for another
+// user, waits a bounded time saying whom it waits for, then gives up with
+// its own exit status, having changed nothing (no backup, no log line, no
+// record). Once the first has ended (here: its process died) the lock is
+// free.
+TEST_F(HotSyncProgramTest, ASecondHotSyncWaitsThenGivesUpChangingNothing)
+{
+    setUpConduit();
+    const std::int32_t anna = addUser("Anna");
+    addUser("Ben");
+    createHandheldDatabase();
+    for (const char *who : {"Anna", "Ben"}) {
+        SCOPED_TRACE(who);
+        // Another HotSync of Anna with this handheld holds the locks.
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        pid_t holder = ::fork();
+        if (holder == 0) {
+            fileio::FileLock user(HostRoot(root).userDataFolder(anna) / "hotsync.lock");
+            user.describe("HotSync of Anna, process " + std::to_string(::getpid()));
+            fileio::FileLock folder(handheld);
+            (void)!::write(ready[1], "x", 1);
+            for (;;)
+                ::pause();
+        }
+        char c;
+        ASSERT_EQ(::read(ready[0], &c, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+
+        auto r = hotsync({"sync", "--user", who, "--handheld", handheld.string(), "--wait", "1"});
+        EXPECT_EQ(r.status, 75) << describe(r);
+        EXPECT_THAT(r.out, HasSubstr("Waiting for the run that holds the "));
+        if (std::string(who) == "Anna")
+            EXPECT_THAT(r.out, HasSubstr("(HotSync of Anna, process " + std::to_string(holder) + ")"));
+        EXPECT_THAT(r.out, HasSubstr("ERROR (HotSync): Another HotSync is running"));
+        EXPECT_THAT(r.out, HasSubstr("changed nothing"));
+        EXPECT_TRUE(handheldRecords().empty());
+        EXPECT_FALSE(fs::exists(root / "userdata" / std::to_string(anna) / "backups"));
+
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+    }
+    auto r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string(), "--wait", "1"});
+    EXPECT_EQ(r.status, 0) << describe(r);
 }
 
 TEST_F(HotSyncProgramTest, RegistrationWritesTheClassKeysAndUnregistrationRemovesThem)

@@ -1,4 +1,5 @@
 #include "ProgramRunner.h"
+#include "palmsync/PalmDatabase.h"
 #include "TempDir.h"
 #include "TestPaths.h"
 
@@ -7,6 +8,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <thread>
 
 using namespace hotsynctest;
 using testing::HasSubstr;
@@ -159,6 +161,49 @@ TEST_F(TarnlinkRestoreTest, RestoreBringsBackTheDesktopRowsThatHandheldOverwrite
     // InternalID|DBID|Modified|Synced|...
     EXPECT_THAT(desktopRows()["SUPPLIER"],
                 testing::Contains(testing::MatchesRegex("[0-9]+\\|[1-9][0-9]*\\|0\\|1\\|.*Corner Garage.*")));
+}
+
+// Two HotSyncs of the same user started at once run one after the other:
+// the desktop's new rows reach the handheld once, and the sides stay in
+// step (without the lock both runs wrote them, and the log was doubled).
+TEST_F(TarnlinkRestoreTest, TwoHotSyncsAtOnceRunOneAfterTheOther)
+{
+    fs::create_directories(root);
+    fs::create_directories(handheld);
+    fs::create_directories(scratch);
+    ASSERT_EQ(hotsync({"register", (gvtest::binaryDir() / "Tarnlink.so").string()}).status, 0);
+    ASSERT_EQ(hotsync({"conduit", "add", "--creator", "KLXC", "--conduit", "ComConduit.dll", "--com-client",
+                       "Tarnlink.KLXGVClientNotify", "--directory", "gearvane"})
+                  .status,
+              0);
+    auto r = hotsync({"users", "add", "Anna"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    desktop = root / "users" / (lines(r.out).at(0) + "-Anna") / "gearvane";
+    ASSERT_EQ(runBuiltProgram("gearvane-sample", scratch, {handheld.string(), "--entries", "400"}).status, 0);
+    ASSERT_EQ(hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()}).status, 0);
+    {
+        Database main(desktop / "MAIN.db");
+        main.exec("INSERT INTO MAIN (DBID, Modified, Synced, Deleted, UserName, VehicleId, Mileage, Type, Notes) "
+                  "SELECT 0, 0, 0, 0, 'Anna', VehicleId, Mileage + 100000, Type, 'added on the desktop' FROM MAIN "
+                  "LIMIT 50");
+    }
+    const auto rowsBefore = desktopRows()["MAIN"].size();
+
+    RunResult first, second;
+    std::thread a([&] { first = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string(), "--wait", "120"}); });
+    std::thread b([&] { second = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string(), "--wait", "120"}); });
+    a.join();
+    b.join();
+    EXPECT_EQ(first.status, 0) << describe(first);
+    EXPECT_EQ(second.status, 0) << describe(second);
+    EXPECT_THAT(first.out + second.out, HasSubstr("Waiting for the run that holds the user Anna"));
+
+    auto rows = desktopRows()["MAIN"];
+    EXPECT_EQ(rows.size(), rowsBefore);
+    EXPECT_EQ(palmsync::PalmDatabase::load(handheld / "MainDB-KLXC.pdb").records.size(), rows.size());
+    r = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_EQ(desktopRows()["MAIN"], rows) << "a third HotSync finds nothing left to do";
 }
 
 } // namespace
