@@ -189,7 +189,7 @@ void TKLXGVClientNotify::commitTableStep(const TIdPairList *newPairs)
     if (!token.empty()) {
         std::string database;
         com::check(RemoteDatabase->GetDatabaseName(&database));
-        journal::addStagedMarker(*DesktopTable, database, token);
+        journal::setStagedMarker(*DesktopTable, database, token);
     }
     if (newPairs)
         journal::storeIdPairs(*DesktopTable, *newPairs);
@@ -200,11 +200,6 @@ void TKLXGVClientNotify::commitTableStep(const TIdPairList *newPairs)
     // From here the staged changes belong in place: a failure leaves them
     // staged, and the next HotSync publishes them because of the marker.
     com::check(transaction->Publish(token));
-    // The marker has served; one left behind is removed by the next HotSync.
-    try {
-        journal::removeStagedMarkers(*DesktopTable, token);
-    } catch (const std::exception &) {
-    }
 }
 
 void TKLXGVClientNotify::abandonTableStep()
@@ -944,39 +939,35 @@ void TKLXGVClientNotify::completeInterruptedSync()
         if (folder.empty())
             return;
         if (auto staged = DatabaseQuery.as<IPDStagedChanges>()) {
-            // Staged changes whose desktop rows were committed belong in
-            // place; every marker is read before anything is dropped. The
+            // Staged changes whose token the desktop committed belong in
+            // place; the others were never committed, so the handheld keeps
+            // its database as it was, as the desktop kept its rows. The
             // staged changes of a table that cannot be read are left alone:
             // its sync step reports the table, and nothing is decided blind.
-            std::vector<const char *> settled;
             for (const char *database : databases) {
-                bool exists = false;
+                std::vector<std::string> tokens;
+                com::check(staged->ListStaged(database, &tokens));
+                if (tokens.empty())
+                    continue;
+                std::string committed;
                 try {
-                    exists = openExistingTable(database);
+                    if (openExistingTable(database)) {
+                        for (const auto &marker : journal::stagedMarkers(*DesktopTable)) {
+                            if (marker.database == database)
+                                committed = marker.token;
+                        }
+                    }
                 } catch (const desktopdb::DesktopDbError &) {
                     continue;
                 }
-                settled.push_back(database);
-                if (!exists)
-                    continue;
-                auto markers = journal::stagedMarkers(*DesktopTable);
-                if (markers.empty())
-                    continue;
-                for (const auto &marker : markers)
-                    com::check(staged->PublishStaged(marker.database, marker.token));
-                DesktopTable->beginBatch();
-                journal::removeStagedMarkers(*DesktopTable);
-                DesktopTable->commitBatch();
+                for (const auto &token : tokens) {
+                    if (token == committed)
+                        com::check(staged->PublishStaged(database, token));
+                    else
+                        com::check(staged->DiscardStaged(database, token));
+                }
             }
             DesktopTable->close();
-            // The others were never committed: the desktop kept its rows as
-            // they were, so the handheld keeps its database as it was.
-            for (const char *database : settled) {
-                std::vector<std::string> tokens;
-                com::check(staged->ListStaged(database, &tokens));
-                for (const auto &token : tokens)
-                    com::check(staged->DiscardStaged(database, token));
-            }
         }
         crossReferencePass();
     });

@@ -38,22 +38,12 @@ std::vector<StagedMarker> stagedMarkers(desktopdb::Table &table, const std::stri
     return markers;
 }
 
-void addStagedMarker(desktopdb::Table &table, const std::string &database, const std::string &token)
+void setStagedMarker(desktopdb::Table &table, const std::string &database, const std::string &token)
 {
     table.execute(std::string("CREATE TABLE IF NOT EXISTS ") + stagedTable +
-                  " (Database TEXT NOT NULL, Token TEXT NOT NULL)");
-    table.execute(std::string("INSERT INTO ") + stagedTable + " (Database, Token) VALUES (?1, ?2)",
+                  " (Database TEXT PRIMARY KEY, Token TEXT NOT NULL)");
+    table.execute(std::string("INSERT OR REPLACE INTO ") + stagedTable + " (Database, Token) VALUES (?1, ?2)",
                   {database, token});
-}
-
-void removeStagedMarkers(desktopdb::Table &table, const std::string &token)
-{
-    if (!hasTable(table, "main", stagedTable))
-        return;
-    if (token.empty())
-        table.execute(std::string("DELETE FROM ") + stagedTable);
-    else
-        table.execute(std::string("DELETE FROM ") + stagedTable + " WHERE Token = ?1", {token});
 }
 
 IdPairs idPairs(desktopdb::Table &table, const std::string &schema)

@@ -3,10 +3,12 @@
 // The conduit's bookkeeping kept inside the desktop table files, so that it
 // is committed in the same transaction as the rows it belongs to:
 //
-//   TarnlinkStaged   the handheld database whose changes were staged for
-//                    the rows committed with this entry, and the token of
-//                    those changes; the entry says "these changes belong in
-//                    place" until they are published;
+//   TarnlinkStaged   per handheld database, the token of the changes that
+//                    were staged for the rows committed with this entry:
+//                    staged changes of that token belong in place. Each
+//                    commit replaces the entry, so it never needs a
+//                    transaction of its own to go away: once its changes
+//                    are published, no staged file carries its token.
 //   TarnlinkIdPairs  the (old id, new id) pairs of the rows of this table
 //                    that were written to the handheld as new records, in
 //                    the order they were made, until the references to them
@@ -36,8 +38,7 @@ using IdPairs = std::vector<std::pair<std::int32_t, std::int32_t>>; // (OldId, N
 // file attached to it. Reading a file that holds no bookkeeping gives
 // nothing.
 std::vector<StagedMarker> stagedMarkers(desktopdb::Table &table, const std::string &schema = "main");
-void addStagedMarker(desktopdb::Table &table, const std::string &database, const std::string &token);
-void removeStagedMarkers(desktopdb::Table &table, const std::string &token = {}); // all when token is empty
+void setStagedMarker(desktopdb::Table &table, const std::string &database, const std::string &token);
 
 IdPairs idPairs(desktopdb::Table &table, const std::string &schema = "main");
 void storeIdPairs(desktopdb::Table &table, const TIdPairList &pairs);
