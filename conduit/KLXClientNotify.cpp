@@ -130,6 +130,7 @@ HRESULT TKLXGVClientNotify::BeginProcess(std::int16_t *result)
         com::ComPtr<IPDHotsyncInfo> info;
         com::check(SystemAdapter->GetHotsyncInfo(reinterpret_cast<IPDHotsyncInfo **>(info.put())));
         HotsyncInfo = info;
+        progress_ = SystemAdapter.as<IPDSyncProgress>();
         std::string name;
         com::check(HotsyncInfo->GetUserName(&name));
         UserName = name;
@@ -164,6 +165,7 @@ void TKLXGVClientNotify::releaseRunObjects()
     // The handheld database belongs to this HotSync: an adapter kept for a
     // later BeginProcess would act on a database that HotSync has closed.
     RemoteDatabase = nullptr;
+    progress_ = nullptr;
     SystemAdapter = nullptr;
     HotsyncInfo = nullptr;
     DatabaseQuery = nullptr;
@@ -195,11 +197,22 @@ void TKLXGVClientNotify::commitTableStep(const TIdPairList *newPairs)
         journal::storeIdPairs(*DesktopTable, *newPairs);
     DesktopTable->commitBatch();
     stepCommitted_ = true;
-    if (token.empty())
+    if (!token.empty()) {
+        // From here the staged changes belong in place: a failure leaves
+        // them staged, and the next HotSync publishes them because of the
+        // marker.
+        com::check(transaction->Publish(token));
+    }
+    if (progress_ && com::FAILED(progress_->StepDone(DesktopTable->tableName(), counts_)))
+        com::TakeErrorInfo();
+}
+
+void TKLXGVClientNotify::reportProgress(const char *stage, std::int32_t done, std::int32_t total)
+{
+    if (!progress_ || (done % 256 != 0 && done != total))
         return;
-    // From here the staged changes belong in place: a failure leaves them
-    // staged, and the next HotSync publishes them because of the marker.
-    com::check(transaction->Publish(token));
+    if (com::FAILED(progress_->Progress(DesktopTable->tableName(), stage, done, total)))
+        com::TakeErrorInfo();
 }
 
 void TKLXGVClientNotify::abandonTableStep()
@@ -244,6 +257,7 @@ void TKLXGVClientNotify::syncStandard()
                 // Each table is one unit on both sides: a failure inside it
                 // leaves it as it was, and the tables before it stay done.
                 stepCommitted_ = false;
+                counts_ = {};
                 try {
                     openRemoteDatabase(step.database);
                     openDesktopDatabase(step.database);
@@ -483,10 +497,13 @@ void TKLXGVClientNotify::syncLocalFromRemote(std::int32_t type)
             while (DesktopTable->recordCount() > 0) {
                 DesktopTable->first();
                 DesktopTable->remove();
+                ++counts_.desktopDeleted;
             }
         }
         loadLocalChanges();
 
+        std::int32_t total = 0, read = 0;
+        com::check(RemoteDatabase->GetRecordCount(&total));
         com::check(RemoteDatabase->SetIterationIndex(0));
         bool eof = false;
         com::check(RemoteDatabase->GetEOF(&eof));
@@ -495,6 +512,8 @@ void TKLXGVClientNotify::syncLocalFromRemote(std::int32_t type)
         auto readNext = [&] {
             com::check(RemoteDatabase->ReadNextRecord(&index, &recordId, &category, &attributes, &data));
             com::check(RemoteDatabase->GetEOF(&eof));
+            if (!eof)
+                reportProgress("reading", ++read, total);
         };
         if (!eof)
             readNext();
@@ -563,6 +582,7 @@ void TKLXGVClientNotify::copyToPalm()
         com::check(RemoteDatabase->GetRecordCount(&count));
         if (count > 0)
             com::check(RemoteDatabase->RemoveRecordSet(eRemoveAll, 0));
+        counts_.handheldDeleted += count;
         loadLocalChanges();
         for (auto &entry : *LocalList)
             entry.second->SyncState = saAddRemote;
@@ -592,9 +612,11 @@ void TKLXGVClientNotify::applyRemoteActions()
         switch (remote.SyncState) {
         case saUpdateRemote:
             remote.writeToRemote(RemoteDatabase.get(), Utility.get(), 0);
+            ++counts_.handheldChanged;
             break;
         case saDeleteRemote:
             com::check(RemoteDatabase->RemoveRecord(remote.RecordId));
+            ++counts_.handheldDeleted;
             break;
         default:
             // Writing back clears every attribute bit, the dirty bit included.
@@ -634,8 +656,11 @@ void TKLXGVClientNotify::rewriteRow(TToDoObject &object, bool modified, bool del
 void TKLXGVClientNotify::applyLocalActions()
 {
     // Pass 1: the handheld side of every desktop change, and row rewrites.
+    const auto total = static_cast<std::int32_t>(LocalList->size());
+    std::int32_t done = 0;
     for (auto &entry : *LocalList) {
         TToDoObject &local = *entry.second;
+        reportProgress("writing", ++done, total);
         switch (local.SyncState) {
         case saAddRemote: {
             std::unique_ptr<TToDoObject> copy = newRecordObject();
@@ -650,6 +675,7 @@ void TKLXGVClientNotify::applyLocalActions()
             if (CurrentIdPairs && oldId != 0)
                 addIdPair(oldId, local.RecordId);
             local.SyncState = saNone;
+            ++counts_.handheldAdded;
             break;
         }
         case saUpdateRemote:
@@ -658,16 +684,20 @@ void TKLXGVClientNotify::applyLocalActions()
                 remote->writeToRemote(RemoteDatabase.get(), Utility.get(), 0);
                 rewriteRow(local);
                 local.SyncState = saNone;
+                ++counts_.handheldChanged;
             }
             break;
         case saDeleteRemote:
-            if (RemoteList->find(recordKey(local.RecordId)))
+            if (RemoteList->find(recordKey(local.RecordId))) {
                 com::check(RemoteDatabase->RemoveRecord(local.RecordId));
+                ++counts_.handheldDeleted;
+            }
             local.SyncState = saDeleteLocal;
             break;
         case saUpdateLocal:
             rewriteRow(local);
             local.SyncState = saNone;
+            ++counts_.desktopChanged;
             break;
         default:
             break;
@@ -676,8 +706,10 @@ void TKLXGVClientNotify::applyLocalActions()
 
     // Pass 2: desktop deletions.
     for (auto &entry : *LocalList) {
-        if (entry.second->SyncState == saDeleteLocal && locateLocalRow(entry.second->RecordId))
+        if (entry.second->SyncState == saDeleteLocal && locateLocalRow(entry.second->RecordId)) {
             DesktopTable->remove();
+            ++counts_.desktopDeleted;
+        }
     }
 
     // Pass 3: purge the handheld records still marked deleted.
@@ -694,6 +726,7 @@ void TKLXGVClientNotify::applyLocalActions()
         DesktopTable->append();
         postRow(local);
         local.SyncState = saNone;
+        ++counts_.desktopAdded;
     }
 }
 
@@ -805,6 +838,7 @@ void TKLXGVClientNotify::fixReferences(const char *database, std::vector<Referen
             sources.push_back(fix.source);
     }
     stepCommitted_ = false;
+    counts_ = {};
     try {
         openDesktopDatabase(database, sources);
         openRemoteDatabase(database);
@@ -862,8 +896,10 @@ void TKLXGVClientNotify::fixReferences(const char *database, std::vector<Referen
             if (newIdOf.empty())
                 continue;
             std::vector<std::pair<std::int32_t, std::int32_t>> matches; // row number, new id
+            const std::int32_t rowCount = DesktopTable->recordCount();
             for (DesktopTable->first(); !DesktopTable->eof(); DesktopTable->next()) {
                 const std::int32_t recNo = DesktopTable->recNo();
+                reportProgress("renumbering", recNo, rowCount);
                 auto taken = rows.find(recNo);
                 const std::int32_t value = taken != rows.end() ? fix.get(*taken->second.local)
                                                                : DesktopTable->fieldByName(fix.column).asInteger();
@@ -902,6 +938,7 @@ void TKLXGVClientNotify::fixReferences(const char *database, std::vector<Referen
                 if (taken->second.remote)
                     fix.set(*taken->second.remote->object, newId);
                 fix.set(*taken->second.local, newId);
+                ++counts_.renumbered;
             }
         }
 

@@ -146,6 +146,14 @@ private:
     // The desktop transaction of the open table step has been committed:
     // a later failure of that step must not drop its handheld changes.
     bool stepCommitted_ = false;
+
+    // The host's progress display, when it has one, and what the open step
+    // changed so far.
+    com::ComPtr<palmsync::IPDSyncProgress> progress_;
+    palmsync::SyncCounts counts_;
+    // Tells the host how far `stage` of the open table has got; only every
+    // so many records, and at the last.
+    void reportProgress(const char *stage, std::int32_t done, std::int32_t total);
 };
 
 // The text of a failure, or empty when it carries none.

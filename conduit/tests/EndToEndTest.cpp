@@ -4,6 +4,10 @@
 #include "SyncFixture.h"
 
 #include "ConduitUtils.h"
+#include "KLXClientNotify.h"
+#include "palmsync/HotSyncSession.h"
+
+#include <map>
 
 using namespace conduittest;
 
@@ -150,5 +154,63 @@ TEST_P(EndToEnd, AllFourTablesInStepAndSecondRunChangesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(SyncTypes, EndToEnd, ::testing::Values(0, 1, 2, 3));
+
+// The host hears how far each table has got and, once a step is committed,
+// what it changed on each side and how many references it renumbered.
+class StepReports : public HotSyncFixture {};
+
+TEST_F(StepReports, TheHostHearsProgressAndWhatEachStepChanged)
+{
+    addRow("OILGRADE", syncColumns(-1, false) + Row{{"Name", "5W30"}});
+    addRow("VEHICLE", syncColumns(-1, false) + Row{{"Name", "Van"}, {"OilGradeId", std::int64_t{-1}}});
+    addRow("VEHICLE", syncColumns(50, true, true) + Row{{"Name", "Car (desk)"}});
+    addRow("MAIN", syncColumns(-1, false) + Row{{"VehicleId", std::int64_t{-1}}, {"TranDate", 37000.0}});
+    setRecords(kOilGradeDB, {palmRecord(40, oilGradeBytes({5, 99, "Synthetic", ""}), 0x40)});
+    setRecords(kVehicleDB, {palmRecord(50, vehicleBytes({40, 1990, 8000, "Car", "", "Volvo", "240", "", ""}))});
+    setRecords(kMainDB, {palmRecord(70, mainBytes(MainRecord{}), 0x40)});
+
+    std::vector<std::pair<std::string, palmsync::SyncCounts>> steps;
+    std::map<std::string, std::pair<std::int32_t, std::int32_t>> lastRead; // table -> done, total
+    palmsync::SessionSettings settings{userName, pathName, 0, handheldDir, {}, {}};
+    settings.onProgress = [&](const std::string &table, const std::string &stage, std::int32_t done,
+                              std::int32_t total) {
+        if (stage == "reading")
+            lastRead[table] = {done, total};
+    };
+    settings.onStepDone = [&](const std::string &table, const palmsync::SyncCounts &c) { steps.emplace_back(table, c); };
+    {
+        palmsync::HotSyncSession session(settings);
+        com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);
+        std::int16_t result = 1;
+        ASSERT_EQ(notify->BeginProcess(&result), com::S_OK);
+        session.end();
+        ASSERT_EQ(session.logLines(), std::vector<std::string>{"OK Gearvane"});
+    }
+    auto counts = [](std::int32_t hA, std::int32_t hC, std::int32_t dA, std::int32_t dC, std::int32_t renumbered) {
+        palmsync::SyncCounts c;
+        c.handheldAdded = hA;
+        c.handheldChanged = hC;
+        c.desktopAdded = dA;
+        c.desktopChanged = dC;
+        c.renumbered = renumbered;
+        return c;
+    };
+    const std::vector<std::pair<std::string, palmsync::SyncCounts>> expected{
+        {"MAIN", counts(1, 0, 1, 0, 0)},    {"OILGRADE", counts(1, 0, 1, 0, 0)}, {"SUPPLIER", counts(0, 0, 0, 0, 0)},
+        {"VEHICLE", counts(1, 1, 0, 0, 0)}, {"VEHICLE", counts(0, 0, 0, 0, 1)},  {"MAIN", counts(0, 0, 0, 0, 1)}};
+    ASSERT_EQ(steps.size(), expected.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(steps[i].first + " step " + std::to_string(i));
+        EXPECT_EQ(steps[i].first, expected[i].first);
+        const auto &got = steps[i].second, &want = expected[i].second;
+        EXPECT_EQ(std::vector<std::int32_t>({got.handheldAdded, got.handheldChanged, got.handheldDeleted,
+                                             got.desktopAdded, got.desktopChanged, got.desktopDeleted, got.renumbered}),
+                  std::vector<std::int32_t>({want.handheldAdded, want.handheldChanged, want.handheldDeleted,
+                                             want.desktopAdded, want.desktopChanged, want.desktopDeleted,
+                                             want.renumbered}));
+    }
+    EXPECT_EQ(lastRead["MAIN"], (std::pair<std::int32_t, std::int32_t>{1, 1}));
+    EXPECT_EQ(lastRead["VEHICLE"], (std::pair<std::int32_t, std::int32_t>{1, 1}));
+}
 
 } // namespace

@@ -13,6 +13,8 @@
 #include "palmsync/HandheldFolder.h"
 #include "palmsync/HotSyncSession.h"
 
+#include <algorithm>
+
 namespace hotsync {
 
 namespace fs = std::filesystem;
@@ -60,8 +62,26 @@ void installQueuedFiles(const HostRoot &root, const User &user, const fs::path &
     }
 }
 
+void addUp(std::vector<TableSummary> &tables, const std::string &conduit, const std::string &table,
+           const palmsync::SyncCounts &c)
+{
+    auto it = std::find_if(tables.begin(), tables.end(),
+                           [&](const TableSummary &t) { return t.conduit == conduit && t.table == table; });
+    if (it == tables.end())
+        it = tables.insert(tables.end(), TableSummary{conduit, table, {}});
+    palmsync::SyncCounts &sum = it->counts;
+    sum.handheldAdded += c.handheldAdded;
+    sum.handheldChanged += c.handheldChanged;
+    sum.handheldDeleted += c.handheldDeleted;
+    sum.desktopAdded += c.desktopAdded;
+    sum.desktopChanged += c.desktopChanged;
+    sum.desktopDeleted += c.desktopDeleted;
+    sum.renumbered += c.renumbered;
+}
+
 void runComConduit(const HostRoot &root, const User &user, const ConduitRegistration &conduit, std::int32_t syncType,
-                   const fs::path &handheld, RunLog &log)
+                   const fs::path &handheld, const SyncOptions &options, std::vector<TableSummary> &tables,
+                   RunLog &log)
 {
     const std::string label = conduitLabel(conduit);
     fs::path pathName;
@@ -88,7 +108,14 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
 
     bool unloadable = true;
     try {
-        palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld});
+        palmsync::SessionSettings settings{user.name, pathName.string(), syncType, handheld, {}, {}};
+        if (options.onProgress)
+            settings.onProgress = [&](const std::string &table, const std::string &stage, std::int32_t done,
+                                      std::int32_t total) { options.onProgress(label, table, stage, done, total); };
+        settings.onStepDone = [&](const std::string &table, const palmsync::SyncCounts &counts) {
+            addUp(tables, label, table, counts);
+        };
+        palmsync::HotSyncSession session(settings);
         std::int16_t result = 0;
         com::SetErrorInfo({});
         com::HRESULT hr = module->notify().BeginProcess(&result);
@@ -173,6 +200,7 @@ SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(
     }
 
     RunLog log(onLine);
+    std::vector<TableSummary> tables;
     log.add("HotSync started for " + user.name);
     auto conduits = ConduitStore(root_).list();
     if (auto backup = backUp(root_, user, options.handheldFolder, conduits, clock_(), log)) {
@@ -185,7 +213,7 @@ SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(
                 syncType = *options.action;
             else if (auto next = actions.takeNextAction(user.id, conduit.creator))
                 syncType = *next;
-            runComConduit(root_, user, conduit, syncType, options.handheldFolder, log);
+            runComConduit(root_, user, conduit, syncType, options.handheldFolder, options, tables, log);
         }
         settleBackups(root_, user, *backup, !log.failed, log);
         log.add(log.failed ? "HotSync completed with errors" : "HotSync completed");
@@ -194,6 +222,7 @@ SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(
     SyncReport report;
     report.success = !log.failed;
     report.lines = std::move(log.lines);
+    report.tables = std::move(tables);
     try {
         HotSyncLog(root_, user.id).append(report.lines, clock_());
     } catch (const std::exception &e) {

@@ -68,7 +68,7 @@ private:
     SessionSettings settings_;
 };
 
-class SystemAdapter final : public com::ComObject<IPDSystemAdapter, IPDHostLog> {
+class SystemAdapter final : public com::ComObject<IPDSystemAdapter, IPDHostLog, IPDSyncProgress> {
 public:
     explicit SystemAdapter(SessionPtr s) : session_(std::move(s)) {}
 
@@ -89,6 +89,25 @@ public:
         return com::guarded([&] {
             session_->checkActive();
             session_->addLog(text);
+            return S_OK;
+        });
+    }
+
+    HRESULT Progress(const std::string &table, const std::string &stage, std::int32_t done,
+                     std::int32_t total) override
+    {
+        return com::guarded([&] {
+            if (session_->settings.onProgress)
+                session_->settings.onProgress(table, stage, done, total);
+            return S_OK;
+        });
+    }
+
+    HRESULT StepDone(const std::string &table, const SyncCounts &counts) override
+    {
+        return com::guarded([&] {
+            if (session_->settings.onStepDone)
+                session_->settings.onStepDone(table, counts);
             return S_OK;
         });
     }

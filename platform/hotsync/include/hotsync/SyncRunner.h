@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hotsync/HostRoot.h"
+#include "palmsync/SyncSuite.h"
 
 #include <chrono>
 #include <cstdint>
@@ -21,12 +22,24 @@ struct SyncOptions {
     std::optional<std::int32_t> action;
     // How long to wait for another HotSync of the same user or handheld.
     std::chrono::milliseconds lockWait{10000};
+    // Hears how far a conduit has got with a table (may be empty).
+    std::function<void(const std::string &conduit, const std::string &table, const std::string &stage,
+                       std::int32_t done, std::int32_t total)>
+        onProgress;
+};
+
+// What a HotSync changed in one table of a conduit (its steps added up).
+struct TableSummary {
+    std::string conduit;
+    std::string table;
+    palmsync::SyncCounts counts;
 };
 
 struct SyncReport {
     std::vector<std::string> lines; // the HotSync log of this run
     bool success = true;            // no "ERROR" line and every conduit returned success
     bool busy = false;              // another HotSync held the user or the handheld; nothing was done
+    std::vector<TableSummary> tables; // in the order the conduits first committed them
 };
 
 // One HotSync of one user. Only one HotSync at a time runs for a user and

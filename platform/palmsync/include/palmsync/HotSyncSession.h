@@ -1,7 +1,10 @@
 #pragma once
 
+#include "palmsync/SyncSuite.h"
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +17,10 @@ struct SessionSettings {
     std::string pathName;                 // GetPathName, handed over exactly as given
     std::int32_t syncType = 0;            // GetSyncType
     std::filesystem::path handheldFolder; // the handheld: one Palm database file per database
+    // Hear what the conduit reports through IPDSyncProgress (may be empty).
+    std::function<void(const std::string &table, const std::string &stage, std::int32_t done, std::int32_t total)>
+        onProgress;
+    std::function<void(const std::string &table, const SyncCounts &counts)> onStepDone;
 };
 
 // The host side of one HotSync. While a session exists, the sync suite's

@@ -224,4 +224,30 @@ protected:
     ~IPDStagedChanges() = default;
 };
 
+// What one step of a conduit changed (a table and its handheld database,
+// or a renumbering of references in them).
+struct SyncCounts {
+    std::int32_t handheldAdded = 0, handheldChanged = 0, handheldDeleted = 0;
+    std::int32_t desktopAdded = 0, desktopChanged = 0, desktopDeleted = 0;
+    std::int32_t renumbered = 0; // references given a record's new id
+};
+
+// An addition of this suite, on the system adapter: how far a conduit has
+// got, for the host to show while the HotSync runs, and what each step
+// changed once it is committed.
+class IPDSyncProgress : public com::IUnknown {
+public:
+    static constexpr com::IID iid = com::guid("{2C5E7A41-8B0D-4F6E-A3C9-71D4E5B60F15}");
+
+    // `done` of `total` records of `table` are through `stage` ("reading",
+    // "writing", "renumbering"); total 0 when it is not known.
+    virtual HRESULT Progress(const std::string &table, const std::string &stage, std::int32_t done,
+                             std::int32_t total) = 0;
+    // A step of `table` is committed with these changes.
+    virtual HRESULT StepDone(const std::string &table, const SyncCounts &counts) = 0;
+
+protected:
+    ~IPDSyncProgress() = default;
+};
+
 } // namespace palmsync
