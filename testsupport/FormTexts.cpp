@@ -50,7 +50,8 @@ QRect buttonTextRoom(const QAbstractButton *button)
     if (qobject_cast<const QCheckBox *>(button))
         return style->subElementRect(QStyle::SE_CheckBoxContents, &option, button);
     const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
-    return style->subElementRect(QStyle::SE_PushButtonContents, &option, button).adjusted(margin / 2, 0, -margin / 2, 0);
+    return style->subElementRect(QStyle::SE_PushButtonContents, &option, button)
+        .adjusted(margin / 2, 0, -margin / 2, 0);
 }
 
 void checkButton(const QAbstractButton *button, std::vector<std::string> &clipped)
@@ -61,10 +62,11 @@ void checkButton(const QAbstractButton *button, std::vector<std::string> &clippe
     const QFontMetrics metrics(button->font());
     const QRect room = buttonTextRoom(button);
     if (metrics.horizontalAdvance(text) > room.width())
-        clipped.push_back(entry(button, text,
-                                QStringLiteral("%1 wide in %2").arg(metrics.horizontalAdvance(text)).arg(room.width())));
+        clipped.push_back(entry(
+            button, text, QStringLiteral("%1 wide in %2").arg(metrics.horizontalAdvance(text)).arg(room.width())));
     if (metrics.height() > room.height())
-        clipped.push_back(entry(button, text, QStringLiteral("%1 high in %2").arg(metrics.height()).arg(room.height())));
+        clipped.push_back(
+            entry(button, text, QStringLiteral("%1 high in %2").arg(metrics.height()).arg(room.height())));
 }
 
 void checkLabel(const QLabel *label, std::vector<std::string> &clipped)
@@ -73,8 +75,8 @@ void checkLabel(const QLabel *label, std::vector<std::string> &clipped)
     if (text.isEmpty() || label->textFormat() == Qt::RichText)
         return;
     const QFontMetrics metrics(label->font());
-    const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(),
-                                                      -label->margin());
+    const QRect room =
+        label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
     const int flags = label->wordWrap() ? Qt::TextWordWrap : 0;
     const QRect needed = metrics.boundingRect(QRect(0, 0, room.width(), 100000), flags, text);
     if (needed.width() > room.width() || needed.height() > room.height())
@@ -98,7 +100,8 @@ void checkGroupBox(const QGroupBox *box, std::vector<std::string> &clipped)
     const QRect label = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
     const int advance = QFontMetrics(box->font()).horizontalAdvance(text);
     if (label.left() + advance > box->width())
-        clipped.push_back(entry(box, text, QStringLiteral("ends at %1 of %2").arg(label.left() + advance).arg(box->width())));
+        clipped.push_back(
+            entry(box, text, QStringLiteral("ends at %1 of %2").arg(label.left() + advance).arg(box->width())));
 }
 
 // Lines of a document as laid out, and their height.

@@ -48,8 +48,9 @@ int scaledLimit(int limit, double ratio)
 void RegisterSubstitutes()
 {
     static const bool registered = [] {
-        QFont::insertSubstitutions(QString::fromLatin1(DialogFamily),
-                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial")});
+        QFont::insertSubstitutions(
+            QString::fromLatin1(DialogFamily),
+            {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial")});
         return true;
     }();
     (void)registered;

@@ -61,9 +61,9 @@ struct Answer {
 
 struct FlowCase {
     const char *name;
-    bool slowServer;         // the scripted server, sending in small pieces
-    int partialBytes;        // a previous transfer's bytes in the temporary folder
-    std::int32_t published;  // "FileSize" of version.ini
+    bool slowServer;        // the scripted server, sending in small pieces
+    int partialBytes;       // a previous transfer's bytes in the temporary folder
+    std::int32_t published; // "FileSize" of version.ini
     bool cancelDuringTransfer;
     std::vector<Answer> answers; // the boxes expected, in order, and how the user answers each
     const char *finalStatus;     // lblTopStatus when the user presses "Close"
@@ -96,8 +96,8 @@ protected:
         fs::create_directory(temp.path() / "host");
         gvtest::writeFileBytes(temp.path() / "served" / "gvpatch.exe", content);
         if (GetParam().partialBytes > 0)
-            gvtest::writeFileBytes(local(), std::vector<unsigned char>(content.begin(),
-                                                                       content.begin() + GetParam().partialBytes));
+            gvtest::writeFileBytes(
+                local(), std::vector<unsigned char>(content.begin(), content.begin() + GetParam().partialBytes));
         std::string ftpHost;
         if (GetParam().slowServer) {
             slow.emplace();
@@ -121,8 +121,8 @@ protected:
                                                 "FileName=gvpatch.exe\r\nFileSize=") +
                                          QByteArray::number(GetParam().published) + "\r\nInfo00=Faster\r\n");
         http.setBody("/ftpfmt.ini", QByteArray("[BRENHOLT]\r\nHost Name=") + QByteArray::fromStdString(ftpHost) +
-                                        "\r\nUser ID=" + FtpTestServer::User + "\r\nPassword=" +
-                                        FtpTestServer::Password + "\r\n");
+                                        "\r\nUser ID=" + FtpTestServer::User +
+                                        "\r\nPassword=" + FtpTestServer::Password + "\r\n");
     }
 
     void TearDown() override { QApplication::setQuitOnLastWindowClosed(true); }
@@ -232,18 +232,40 @@ const auto No = QMessageBox::No;
 const auto Ok = QMessageBox::Ok;
 const auto Cancel = QMessageBox::Cancel;
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FennickFlow,
-    ::testing::Values(
-        FlowCase{"AResumeThatFailsShowsTheError", false, 1000, 80000, false,
-                 {{previousTransfer, Yes}, {notComplete, Ok}}, "Transfer aborted", true},
-        FlowCase{"ASuccessfulResumeOffersToRunTheUpdateAndNoKeepsTheDialog", false, 1000, 70000, false,
-                 {{previousTransfer, Yes}, {runPrompt, No}}, "Transfer complete", true},
-        FlowCase{"CancelToTheStopQuestionFinishesTheDownloadAndOffersToRunIt", true, 0, 70000, true,
-                 {{stopQuestion, Cancel}, {runPrompt, No}}, "Transfer complete", true},
-        FlowCase{"YesToTheStopQuestionKeepsThePartialFile", true, 0, 70000, true, {{stopQuestion, Yes}},
-                 "Transfer aborted", false}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, FennickFlow,
+                         ::testing::Values(FlowCase{"AResumeThatFailsShowsTheError",
+                                                    false,
+                                                    1000,
+                                                    80000,
+                                                    false,
+                                                    {{previousTransfer, Yes}, {notComplete, Ok}},
+                                                    "Transfer aborted",
+                                                    true},
+                                           FlowCase{"ASuccessfulResumeOffersToRunTheUpdateAndNoKeepsTheDialog",
+                                                    false,
+                                                    1000,
+                                                    70000,
+                                                    false,
+                                                    {{previousTransfer, Yes}, {runPrompt, No}},
+                                                    "Transfer complete",
+                                                    true},
+                                           FlowCase{"CancelToTheStopQuestionFinishesTheDownloadAndOffersToRunIt",
+                                                    true,
+                                                    0,
+                                                    70000,
+                                                    true,
+                                                    {{stopQuestion, Cancel}, {runPrompt, No}},
+                                                    "Transfer complete",
+                                                    true},
+                                           FlowCase{"YesToTheStopQuestionKeepsThePartialFile",
+                                                    true,
+                                                    0,
+                                                    70000,
+                                                    true,
+                                                    {{stopQuestion, Yes}},
+                                                    "Transfer aborted",
+                                                    false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(FennickCancel, CancelInTheNewVersionDialogEndsTheProgram)
 {

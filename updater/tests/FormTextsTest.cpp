@@ -64,8 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](TclsUtils &utils, const gvtest::TempDir &) {
                        auto dialog = std::make_unique<TfrmTransferUpdate>(utils, server);
                        dialog->lblTopStatus->setText(QStringLiteral("Retrieving update..."));
-                       dialog->lblTransferStatus->setText(
-                           QStringLiteral("30,000,000 of 30,000,000 bytes retrieved"));
+                       dialog->lblTransferStatus->setText(QStringLiteral("30,000,000 of 30,000,000 bytes retrieved"));
                        return dialog;
                    }}),
     [](const auto &info) { return std::string(info.param.name); });
