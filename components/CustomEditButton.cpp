@@ -10,6 +10,8 @@
 
 #include <stdexcept>
 
+namespace dravik {
+
 namespace {
 
 // QLineEdit's own "no limit" value.
@@ -182,7 +184,7 @@ void TCustomEditButton::SetButtonVisible(bool value)
 
 TEditCharCase TCustomEditButton::GetCharCase() const
 {
-    return FDropDown ? FDropDown->GetCharCase() : ::ecNormal;
+    return FDropDown ? FDropDown->GetCharCase() : dravik::ecNormal;
 }
 
 void TCustomEditButton::SetCharCase(TEditCharCase value)
@@ -541,3 +543,5 @@ bool TCustomEditButton::eventFilter(QObject *watched, QEvent *event)
         return true;
     return QFrame::eventFilter(watched, event);
 }
+
+} // namespace dravik

@@ -1,5 +1,7 @@
 #include "dravik/DBEditButton.h"
 
+namespace dravik {
+
 TDropDownwwDBEdit::TDropDownwwDBEdit(QWidget *parent) : TDropDownEditT<dbcontrols::TwwDBEdit>(parent) {}
 
 TwwDBEditButton::TwwDBEditButton(QWidget *AOwner) : TwwDBEditButton(AOwner, 0u) {}
@@ -134,3 +136,5 @@ void TwwDBEditButton::SetEditMaxLength(int value)
 {
     InnerEdit()->SetMaxLength(value);
 }
+
+} // namespace dravik

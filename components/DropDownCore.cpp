@@ -3,6 +3,8 @@
 #include <QValidator>
 #include <QtGlobal>
 
+namespace dravik {
+
 namespace {
 
 // Converts typed and assigned text to one letter case.
@@ -71,3 +73,5 @@ bool TDropDownCore::HandleSysKeyDown(QKeyEvent *event)
         CallHandler(DropDownHandler, LineEdit());
     return true;
 }
+
+} // namespace dravik

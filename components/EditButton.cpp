@@ -1,5 +1,7 @@
 #include "dravik/EditButton.h"
 
+namespace dravik {
+
 namespace {
 // Height of a new edit; the control takes 5 off it, which gives the 20
 // pixels of its layout.
@@ -19,3 +21,5 @@ TEditButton::TEditButton(QWidget *AOwner, unsigned failingParts)
           AOwner, [](QWidget *parent) -> TDropDownCore * { return new TDropDownEdit(parent); }, failingParts)
 {
 }
+
+} // namespace dravik

@@ -1,5 +1,7 @@
 #include "dravik/KLXFrame.h"
 
+namespace dravik {
+
 TKLXEditFrame::TKLXEditFrame(QObject *AOwner) : FOwnerControl(qobject_cast<QWidget *>(AOwner)) {}
 
 void TKLXEditFrame::SetEnabled(bool value)
@@ -37,3 +39,5 @@ void TKLXEditFrame::InvalidateOwner()
     if (FOwnerControl)
         FOwnerControl->update();
 }
+
+} // namespace dravik

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+namespace dravik {
+
 namespace {
 
 // The glyph's opaque pixels in one colour, the rest transparent.
@@ -84,3 +86,5 @@ void TSpeedButton::paintEvent(QPaintEvent *)
         painter.drawImage(origin, glyphInColour(FGlyph, shadow));
     }
 }
+
+} // namespace dravik

@@ -1,8 +1,8 @@
 #include "ComServer.h"
 
-#include "ConfigureForm.h"
-#include "KLXClientNotify.h"
 #include "com/ComError.h"
+#include "conduit/ConfigureForm.h"
+#include "conduit/KLXClientNotify.h"
 #include "registry/Registry.h"
 
 #include <QApplication>

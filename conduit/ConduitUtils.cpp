@@ -1,4 +1,4 @@
-#include "ConduitUtils.h"
+#include "conduit/ConduitUtils.h"
 
 #include "com/ComError.h"
 

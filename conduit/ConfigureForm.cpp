@@ -1,4 +1,4 @@
-#include "ConfigureForm.h"
+#include "conduit/ConfigureForm.h"
 
 #include "formfont/FormFont.h"
 

@@ -1,4 +1,4 @@
-#include "DesktopSchema.h"
+#include "conduit/DesktopSchema.h"
 
 namespace conduit {
 

@@ -1,14 +1,14 @@
-#include "KLXClientNotify.h"
+#include "conduit/KLXClientNotify.h"
 
-#include "ConduitUtils.h"
-#include "DesktopSchema.h"
 #include "SyncJournal.h"
-#include "ToDoMainObject.h"
-#include "ToDoOilGradeObject.h"
-#include "ToDoSupplierObject.h"
-#include "ToDoVehicleObject.h"
 #include "com/ClassTable.h"
 #include "com/ComError.h"
+#include "conduit/ConduitUtils.h"
+#include "conduit/DesktopSchema.h"
+#include "conduit/ToDoMainObject.h"
+#include "conduit/ToDoOilGradeObject.h"
+#include "conduit/ToDoSupplierObject.h"
+#include "conduit/ToDoVehicleObject.h"
 #include "desktopdb/DesktopDbError.h"
 
 #include <algorithm>

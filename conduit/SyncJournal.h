@@ -17,7 +17,7 @@
 // Other programs that use the table files see two more tables and may
 // ignore them.
 
-#include "RecordIDObject.h"
+#include "conduit/RecordIDObject.h"
 #include "desktopdb/Table.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "ToDoMainObject.h"
+#include "conduit/ToDoMainObject.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "ToDoObject.h"
+#include "conduit/ToDoObject.h"
 
 #include "com/ComError.h"
 #include "palmsync/Cp1252.h"

@@ -1,4 +1,4 @@
-#include "ToDoOilGradeObject.h"
+#include "conduit/ToDoOilGradeObject.h"
 
 #include <cmath>
 

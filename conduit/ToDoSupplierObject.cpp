@@ -1,4 +1,4 @@
-#include "ToDoSupplierObject.h"
+#include "conduit/ToDoSupplierObject.h"
 
 namespace conduit {
 

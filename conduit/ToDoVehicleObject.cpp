@@ -1,4 +1,4 @@
-#include "ToDoVehicleObject.h"
+#include "conduit/ToDoVehicleObject.h"
 
 namespace conduit {
 

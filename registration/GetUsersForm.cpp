@@ -1,4 +1,4 @@
-#include "GetUsersForm.h"
+#include "selbow/GetUsersForm.h"
 
 #include "formfont/FormFont.h"
 
@@ -20,6 +20,8 @@
 #include <QTableWidget>
 
 #include <cmath>
+
+namespace selbow {
 
 namespace {
 
@@ -471,3 +473,5 @@ TUserList PickUsers(TclsUtils &utils)
     }
     return result;
 }
+
+} // namespace selbow

@@ -1,7 +1,7 @@
-#include "PalmInstallUtils.h"
+#include "selbow/PalmInstallUtils.h"
 
-#include "GetUsersForm.h"
-#include "UserObject.h"
+#include "selbow/GetUsersForm.h"
+#include "selbow/UserObject.h"
 
 #include "palmcontrols/ControlFactory.h"
 #include "palmcontrols/TConduitData.h"
@@ -10,6 +10,8 @@
 #include "palmcontrols/TUserData.h"
 
 #include <stdexcept>
+
+namespace selbow {
 
 using namespace palmcontrols;
 
@@ -73,3 +75,5 @@ void InstallForUsers(TclsUtils &utils, const std::string &fileName)
     if (!failures.empty())
         throw std::runtime_error(failures);
 }
+
+} // namespace selbow

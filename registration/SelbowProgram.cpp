@@ -1,10 +1,12 @@
-#include "SelbowProgram.h"
+#include "selbow/SelbowProgram.h"
 
-#include "PalmInstallUtils.h"
+#include "selbow/PalmInstallUtils.h"
 
 #include "utils/Utils.h"
 
 #include <exception>
+
+namespace selbow {
 
 std::string ApplicationFileName(TclsUtils &utils, const std::string &programPath)
 {
@@ -26,3 +28,5 @@ int RunSelbow(TclsUtils &utils, const std::string &programPath)
     }
     return 1;
 }
+
+} // namespace selbow

@@ -1,8 +1,10 @@
-#include "UserObject.h"
+#include "selbow/UserObject.h"
 
 #include <QCollator>
 #include <QLocale>
 #include <QString>
+
+namespace selbow {
 
 namespace {
 
@@ -51,3 +53,5 @@ void CopyUser(TUserObject &target, const TUserObject &source)
     target.UserName = source.UserName;
     target.UserDirectory = source.UserDirectory;
 }
+
+} // namespace selbow

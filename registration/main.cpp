@@ -1,6 +1,6 @@
 // Selbow, the conduit registration program: registers the Gearvane HotSync
 // conduit and queues the handheld application for the HotSync users.
-#include "SelbowProgram.h"
+#include "selbow/SelbowProgram.h"
 
 #include "utils/Utils.h"
 #include "utils/VersionNote.h"
@@ -18,7 +18,7 @@ int main(int argc, char **argv)
     try {
         auto utils = std::make_unique<TclsUtils>();
         QApplication application(argc, argv);
-        const int status = RunSelbow(*utils, QCoreApplication::applicationFilePath().toStdString());
+        const int status = selbow::RunSelbow(*utils, QCoreApplication::applicationFilePath().toStdString());
         // No window is left open: the message loop only has pending events to handle.
         QCoreApplication::processEvents();
         utils.reset();

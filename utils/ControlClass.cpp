@@ -47,9 +47,9 @@ TControlClass ControlClassOf(const QObject *object)
 
     // The package's and the edit-with-button controls first: they derive
     // from the standard Qt widgets that stand for other classes.
-    if (qobject_cast<const TwwDBEditButton *>(w))
+    if (qobject_cast<const dravik::TwwDBEditButton *>(w))
         return C::DBEditButton;
-    if (qobject_cast<const TEditButton *>(w))
+    if (qobject_cast<const dravik::TEditButton *>(w))
         return C::EditButton;
     if (qobject_cast<const dbcontrols::TwwDBEdit *>(w))
         return C::wwDBEdit;

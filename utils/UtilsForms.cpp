@@ -82,7 +82,7 @@ QColor systemColour(const QWidget *w, QPalette::ColorRole role)
 // edit-with-button controls, the Base role for every other control.
 void setColour(QWidget *w, QPalette::ColorRole system)
 {
-    if (auto *editButton = qobject_cast<TCustomEditButton *>(w)) {
+    if (auto *editButton = qobject_cast<dravik::TCustomEditButton *>(w)) {
         editButton->SetColor(systemColour(w, system));
         return;
     }
@@ -117,7 +117,7 @@ dbcontrols::TwwEditFrame *frameOf(QWidget *w)
     switch (ControlClassOf(w)) {
     case C::EditButton:
     case C::DBEditButton:
-        return static_cast<TCustomEditButton *>(w)->GetFrame();
+        return static_cast<dravik::TCustomEditButton *>(w)->GetFrame();
     case C::wwDBEdit:
         return &static_cast<dbcontrols::TwwDBEdit *>(w)->GetFrame();
     case C::wwDBRichEdit:
@@ -144,7 +144,7 @@ bool isReadOnly(QWidget *w)
     switch (ControlClassOf(w)) {
     case C::EditButton:
     case C::DBEditButton:
-        return static_cast<TCustomEditButton *>(w)->GetReadOnly();
+        return static_cast<dravik::TCustomEditButton *>(w)->GetReadOnly();
     case C::wwDBEdit:
         return static_cast<dbcontrols::TwwDBEdit *>(w)->GetReadOnly();
     case C::wwDBRichEdit:
@@ -213,10 +213,10 @@ void setUnderlinedLook(QWidget *w, bool classicLook)
     frame.SetNonFocusBorders(kBottomBorder);
 }
 
-void setEditButtonLook(TCustomEditButton *control, bool editable)
+void setEditButtonLook(dravik::TCustomEditButton *control, bool editable)
 {
     if (frameEnabled(control)) {
-        TKLXEditFrame *frame = control->GetFrame();
+        dravik::TKLXEditFrame *frame = control->GetFrame();
         setColour(control, editable ? QPalette::Button : QPalette::Dark);
         setFontColour(control, editable ? QPalette::ButtonText : QPalette::Light);
         frame->SetNonFocusStyle(dbcontrols::efsFrameFlat);
@@ -286,7 +286,7 @@ void setLook(QWidget *control, bool editable, bool classicLook)
     }
     case C::EditButton:
     case C::DBEditButton:
-        setEditButtonLook(static_cast<TCustomEditButton *>(control), editable);
+        setEditButtonLook(static_cast<dravik::TCustomEditButton *>(control), editable);
         break;
     case C::wwDBEdit: {
         auto *edit = static_cast<dbcontrols::TwwDBEdit *>(control);
@@ -623,7 +623,7 @@ std::vector<QWidget *> childControls(QWidget *container)
 bool isPartOfControl(const QObject *component, const QObject *container)
 {
     for (const QObject *p = component->parent(); p != nullptr && p != container; p = p->parent())
-        if (qobject_cast<const TCustomEditButton *>(p))
+        if (qobject_cast<const dravik::TCustomEditButton *>(p))
             return true;
     return false;
 }
@@ -710,7 +710,7 @@ void TclsUtils::SetFrameStyle(QObject *component, bool classic)
     }
     case C::EditButton:
     case C::DBEditButton:
-        if (TKLXEditFrame *frame = static_cast<TCustomEditButton *>(control)->GetFrame()) {
+        if (dravik::TKLXEditFrame *frame = static_cast<dravik::TCustomEditButton *>(control)->GetFrame()) {
             frame->SetEnabled(!classic);
             if (!classic)
                 frame->SetNonFocusStyle(dbcontrols::efsFrameFlat);

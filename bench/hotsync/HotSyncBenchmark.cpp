@@ -11,11 +11,11 @@
 //
 // GV_BENCH_BIN names the folder of the programs under test (hotsync,
 // gearvane-sample, Tarnlink.so): by default those built beside this one.
-#include "DesktopSchema.h"
-#include "KLXClientNotify.h"
 #include "SampleData.h"
-#include "ToDoMainObject.h"
 #include "com/ComPtr.h"
+#include "conduit/DesktopSchema.h"
+#include "conduit/KLXClientNotify.h"
+#include "conduit/ToDoMainObject.h"
 #include "desktopdb/Table.h"
 #include "palmsync/HotSyncSession.h"
 #include "palmsync/PalmDatabase.h"

@@ -1,6 +1,7 @@
 #include "TestPaths.h"
 #include "dravik/DBEditButton.h"
 #include "dravik/EditButton.h"
+#include "ui_DesignerForm.h"
 
 #include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
@@ -30,13 +31,29 @@ TEST(DesignerPluginTest, OffersBothControlsInTheBrenholtGroup)
         EXPECT_EQ(widget->group(), QStringLiteral("Brenholt"));
         EXPECT_FALSE(widget->icon().isNull());
         EXPECT_TRUE(widget->domXml().contains(QStringLiteral("class=\"%1\"").arg(widget->name())));
+        // The widget box names the control without its namespace.
+        EXPECT_TRUE(widget->domXml().contains(QStringLiteral("displayname=\"%1\"").arg(widget->name().section(QLatin1String("::"), -1))));
         QWidget parent;
         std::unique_ptr<QWidget> created(widget->createWidget(&parent));
         ASSERT_NE(created, nullptr);
         EXPECT_EQ(QString::fromLatin1(created->metaObject()->className()), widget->name());
         EXPECT_EQ(created->size(), QSize(83, 25));
     }
-    EXPECT_EQ(names, (QStringList{QStringLiteral("TEditButton"), QStringLiteral("TwwDBEditButton")}));
+    EXPECT_EQ(names, (QStringList{QStringLiteral("dravik::TEditButton"), QStringLiteral("dravik::TwwDBEditButton")}));
+}
+
+// A form saved by Designer with both controls goes through uic and builds
+// them by their qualified class names and headers.
+TEST(DesignerPluginTest, AFormWithTheControlsCompilesAndBuildsThem)
+{
+    QWidget form;
+    Ui::DesignerForm ui;
+    ui.setupUi(&form);
+    EXPECT_EQ(QString::fromLatin1(ui.editButton->metaObject()->className()), QStringLiteral("dravik::TEditButton"));
+    EXPECT_EQ(ui.editButton->objectName(), QStringLiteral("editButton"));
+    EXPECT_EQ(QString::fromLatin1(ui.wwDBEditButton->metaObject()->className()),
+              QStringLiteral("dravik::TwwDBEditButton"));
+    EXPECT_EQ(ui.wwDBEditButton->objectName(), QStringLiteral("wwDBEditButton"));
 }
 
 } // namespace

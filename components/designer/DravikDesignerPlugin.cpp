@@ -4,6 +4,8 @@
 #include "dravik/DBEditButton.h"
 #include "dravik/EditButton.h"
 
+namespace dravik {
+
 namespace {
 const QString kGroup = QStringLiteral("Brenholt");
 }
@@ -25,21 +27,27 @@ QWidget *TDravikWidgetPlugin::createWidget(QWidget *parent)
     return FCreate(parent);
 }
 
+// The widget box shows the class name without its namespace; a new control
+// is named after it without the leading "T" ("editButton").
 QString TDravikWidgetPlugin::domXml() const
 {
-    QString objectName = FClassName.mid(1);
+    const QString shortName = FClassName.mid(FClassName.lastIndexOf(QLatin1String("::")) + 2);
+    QString objectName = shortName.mid(1);
     objectName[0] = objectName[0].toLower();
-    return QStringLiteral("<ui language=\"c++\"><widget class=\"%1\" name=\"%2\"/></ui>").arg(FClassName, objectName);
+    return QStringLiteral("<ui language=\"c++\" displayname=\"%1\"><widget class=\"%2\" name=\"%3\"/></ui>")
+        .arg(shortName, FClassName, objectName);
 }
 
 TDravikDesignerPlugin::TDravikDesignerPlugin(QObject *parent) : QObject(parent)
 {
     FWidgets.append(new TDravikWidgetPlugin(
-        QStringLiteral("TEditButton"), QStringLiteral("dravik/EditButton.h"),
+        QStringLiteral("dravik::TEditButton"), QStringLiteral("dravik/EditButton.h"),
         QStringLiteral("KLX Library: edit box with a \"...\" button"), paletteIconTEDITBUTTON(),
         [](QWidget *parent) { return new TEditButton(parent); }, this));
     FWidgets.append(new TDravikWidgetPlugin(
-        QStringLiteral("TwwDBEditButton"), QStringLiteral("dravik/DBEditButton.h"),
+        QStringLiteral("dravik::TwwDBEditButton"), QStringLiteral("dravik/DBEditButton.h"),
         QStringLiteral("KLX Library: data-aware edit box with a \"...\" button"), paletteIconTWWDBEDITBUTTON(),
         [](QWidget *parent) { return new TwwDBEditButton(parent); }, this));
 }
+
+} // namespace dravik

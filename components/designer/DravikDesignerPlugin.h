@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <functional>
 
+namespace dravik {
+
 // One control of the package as Qt Designer offers it.
 class TDravikWidgetPlugin : public QObject, public QDesignerCustomWidgetInterface {
     Q_OBJECT
@@ -48,3 +50,5 @@ public:
 private:
     QList<QDesignerCustomWidgetInterface *> FWidgets;
 };
+
+} // namespace dravik

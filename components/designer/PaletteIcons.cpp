@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+namespace dravik {
+
 namespace {
 
 constexpr int kSide = 24;
@@ -46,3 +48,5 @@ QIcon paletteIconTWWDBEDITBUTTON()
     p.drawLine(15, 14, 15, 22);
     return QIcon(pixmap);
 }
+
+} // namespace dravik

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-using namespace dravikt;
+using namespace dravik;
+using namespace dravik::test;
 
 namespace {
 

@@ -8,7 +8,8 @@
 #include <set>
 #include <utility>
 
-using namespace dravikt;
+using namespace dravik;
+using namespace dravik::test;
 
 namespace {
 

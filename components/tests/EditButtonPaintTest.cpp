@@ -11,7 +11,8 @@
 #include <memory>
 #include <vector>
 
-using namespace dravikt;
+using namespace dravik;
+using namespace dravik::test;
 using namespace dbcontrols;
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QTest>
 
-namespace dravikt {
+namespace dravik::test {
 
 void showActive(QWidget *window)
 {
@@ -27,4 +27,4 @@ FormWith<Control>::FormWith() : form(std::make_unique<QWidget>())
 template struct FormWith<TEditButton>;
 template struct FormWith<TwwDBEditButton>;
 
-} // namespace dravikt
+} // namespace dravik::test

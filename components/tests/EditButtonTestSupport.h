@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace dravikt {
+namespace dravik::test {
 
 // Builds either control with some of its parts failing to be created.
 class TestEditButton : public TEditButton {
@@ -48,4 +48,4 @@ struct FormWith {
 // Shows the window and waits until it is the active window.
 void showActive(QWidget *window);
 
-} // namespace dravikt
+} // namespace dravik::test

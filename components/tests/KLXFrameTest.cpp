@@ -8,6 +8,7 @@
 #include <functional>
 
 using namespace dbcontrols;
+using namespace dravik;
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "DesktopRowHarness.h"
 
-#include "DesktopSchema.h"
-#include "ToDoMainObject.h"
-#include "ToDoOilGradeObject.h"
-#include "ToDoSupplierObject.h"
-#include "ToDoVehicleObject.h"
+#include "conduit/DesktopSchema.h"
+#include "conduit/ToDoMainObject.h"
+#include "conduit/ToDoOilGradeObject.h"
+#include "conduit/ToDoSupplierObject.h"
+#include "conduit/ToDoVehicleObject.h"
 
 #include "com/ClassTable.h"
 #include "com/ComError.h"

@@ -1,9 +1,9 @@
 #include "RecordDecoderHarness.h"
 
-#include "ToDoMainObject.h"
-#include "ToDoOilGradeObject.h"
-#include "ToDoSupplierObject.h"
-#include "ToDoVehicleObject.h"
+#include "conduit/ToDoMainObject.h"
+#include "conduit/ToDoOilGradeObject.h"
+#include "conduit/ToDoSupplierObject.h"
+#include "conduit/ToDoVehicleObject.h"
 
 #include "com/ClassTable.h"
 #include "com/ComError.h"

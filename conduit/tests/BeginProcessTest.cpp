@@ -3,9 +3,9 @@
 
 #include "SyncFixture.h"
 
-#include "KLXClientNotify.h"
 #include "DatabaseQuerySpy.h"
 #include "com/ComPtr.h"
+#include "conduit/KLXClientNotify.h"
 #include "palmsync/HotSyncSession.h"
 
 #include <sqlite3.h>

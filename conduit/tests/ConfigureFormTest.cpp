@@ -1,10 +1,10 @@
 // The configuration dialog: its layout, and the two configuration calls of
 // the plug-in driven headless through the real dialog.
-#include "ConfigureForm.h"
+#include "FormTexts.h"
 #include "TempDir.h"
 #include "TestPaths.h"
-#include "FormTexts.h"
 #include "com/InprocServer.h"
+#include "conduit/ConfigureForm.h"
 #include "formfont/FormFont.h"
 #include "palmsync/SyncSuite.h"
 

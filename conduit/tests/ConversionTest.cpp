@@ -1,8 +1,8 @@
 // Decimal pairs, handheld dates, record keys and the sorted record list.
 
-#include "ConduitUtils.h"
-#include "KLXClientNotify.h"
-#include "KeyedList.h"
+#include "conduit/ConduitUtils.h"
+#include "conduit/KLXClientNotify.h"
+#include "conduit/KeyedList.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 // a reference left pointing nowhere shows.
 #include "SyncFixture.h"
 
-#include "ConduitUtils.h"
 #include "SystemCallTrace.h"
+#include "conduit/ConduitUtils.h"
 #include "desktopdb/Table.h"
 
 #include <sqlite3.h>

@@ -4,9 +4,9 @@
 
 #include "SyncFixture.h"
 
-#include "KLXClientNotify.h"
 #include "DatabaseQuerySpy.h"
 #include "com/ClassTable.h"
+#include "conduit/KLXClientNotify.h"
 #include "palmsync/HotSyncSession.h"
 
 #include <random>

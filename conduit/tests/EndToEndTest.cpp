@@ -3,8 +3,8 @@
 
 #include "SyncFixture.h"
 
-#include "ConduitUtils.h"
-#include "KLXClientNotify.h"
+#include "conduit/ConduitUtils.h"
+#include "conduit/KLXClientNotify.h"
 #include "palmsync/HotSyncSession.h"
 
 #include <map>

@@ -4,11 +4,11 @@
 
 #include "SyncFixture.h"
 
-#include "ToDoMainObject.h"
-#include "ToDoOilGradeObject.h"
-#include "ToDoSupplierObject.h"
-#include "ToDoVehicleObject.h"
 #include "com/ClassTable.h"
+#include "conduit/ToDoMainObject.h"
+#include "conduit/ToDoOilGradeObject.h"
+#include "conduit/ToDoSupplierObject.h"
+#include "conduit/ToDoVehicleObject.h"
 #include "desktopdb/Table.h"
 #include "palmsync/HotSyncSession.h"
 

@@ -1,9 +1,9 @@
 // Writing texts into a record the handheld application stored shorter than
 // the layout: the record grows to hold every text, whatever the desktop text
 // holds, and no byte of the record outside the written fields changes.
-#include "ToDoSupplierObject.h"
 #include "TempDir.h"
 #include "com/ClassTable.h"
+#include "conduit/ToDoSupplierObject.h"
 #include "palmsync/HandheldFolder.h"
 #include "palmsync/HotSyncSession.h"
 

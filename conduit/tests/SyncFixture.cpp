@@ -1,9 +1,9 @@
 #include "SyncFixture.h"
 
-#include "DesktopSchema.h"
-#include "KLXClientNotify.h"
 #include "DatabaseQuerySpy.h"
 #include "com/ComPtr.h"
+#include "conduit/DesktopSchema.h"
+#include "conduit/KLXClientNotify.h"
 #include "desktopdb/Table.h"
 #include "palmsync/HandheldFolder.h"
 #include "palmsync/HotSyncSession.h"

@@ -1,4 +1,4 @@
-#include "GetUsersForm.h"
+#include "selbow/GetUsersForm.h"
 #include "FormTexts.h"
 #include "SelbowFixture.h"
 
@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+
+using namespace selbow;
 
 namespace {
 

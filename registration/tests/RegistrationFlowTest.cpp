@@ -1,7 +1,7 @@
-#include "GetUsersForm.h"
-#include "PalmInstallUtils.h"
+#include "selbow/GetUsersForm.h"
+#include "selbow/PalmInstallUtils.h"
 #include "SelbowFixture.h"
-#include "SelbowProgram.h"
+#include "selbow/SelbowProgram.h"
 
 #include "hotsync/ConduitStore.h"
 #include "hotsync/InstallQueue.h"
@@ -20,6 +20,7 @@
 #include <memory>
 
 using namespace palmcontrols;
+using namespace selbow;
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,6 +1,8 @@
-#include "UserObject.h"
+#include "selbow/UserObject.h"
 
 #include <gtest/gtest.h>
+
+using namespace selbow;
 
 namespace {
 std::vector<std::pair<std::string, std::int32_t>> contents(const TUserList &list)

@@ -2,9 +2,9 @@
 // (with two HotSync users in a scratch host root).
 //
 //   gearvane-shots-selbow FOLDER
-#include "ConfigureForm.h"
-#include "GetUsersForm.h"
+#include "selbow/GetUsersForm.h"
 #include "WindowShot.h"
+#include "conduit/ConfigureForm.h"
 #include "hotsync/HostRoot.h"
 #include "hotsync/UserStore.h"
 #include "utils/Utils.h"
@@ -37,7 +37,7 @@ int main(int argc, char **argv)
         ok = SaveWindowShot(dialog, folder, "tarnlink-configure.png") && ok;
     }
     {
-        TfrmGetUsers picker(utils);
+        selbow::TfrmGetUsers picker(utils);
         ok = SaveWindowShot(picker, folder, "selbow-users.png") && ok;
     }
     return ok ? 0 : 1;

@@ -1,11 +1,11 @@
 #include "SampleData.h"
 
-#include "ToDoMainObject.h"
-#include "ToDoOilGradeObject.h"
-#include "ToDoSupplierObject.h"
-#include "ToDoVehicleObject.h"
 #include "com/ClassTable.h"
 #include "com/ComError.h"
+#include "conduit/ToDoMainObject.h"
+#include "conduit/ToDoOilGradeObject.h"
+#include "conduit/ToDoSupplierObject.h"
+#include "conduit/ToDoVehicleObject.h"
 #include "palmsync/HandheldFolder.h"
 #include "palmsync/HotSyncSession.h"
 

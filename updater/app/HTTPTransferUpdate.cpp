@@ -2,8 +2,8 @@
 
 #include "formfont/FormFont.h"
 
-#include "IpFtp.h"
 #include "fennick/HTTPNewVersionAvailable.h"
+#include "ftp/IpFtp.h"
 #include "updater/LaunchUtils.h"
 #include "updater/UpdateFileName.h"
 #include "utils/Utils.h"
@@ -107,15 +107,15 @@ TfrmTransferUpdate::TfrmTransferUpdate(TclsUtils &utils, const TUpdateServer &se
     tmrTransfer->setSingleShot(true);
     connect(tmrTransfer, &QTimer::timeout, this, [this] { tmrTransferTimer(); });
 
-    IpFtpClient1 = new TIpFtpClient(this);
+    IpFtpClient1 = new ftp::TIpFtpClient(this);
     IpFtpClient1->setObjectName(QStringLiteral("IpFtpClient1"));
-    IpFtpClient1->OnFtpStatus = [this](TIpFtpClient *, int code, const QString &info) {
+    IpFtpClient1->OnFtpStatus = [this](ftp::TIpFtpClient *, int code, const QString &info) {
         IpFtpClient1FtpStatus(code, info);
     };
-    IpFtpClient1->OnFtpError = [this](TIpFtpClient *, int code, const QString &text) {
+    IpFtpClient1->OnFtpError = [this](ftp::TIpFtpClient *, int code, const QString &text) {
         IpFtpClient1FtpError(code, text);
     };
-    IpFtpClient1->OnFtpReply = [this](TIpFtpClient *, int code, const QString &text) {
+    IpFtpClient1->OnFtpReply = [this](ftp::TIpFtpClient *, int code, const QString &text) {
         IpFtpClient1FtpReply(code, text);
     };
 
@@ -206,18 +206,18 @@ void TfrmTransferUpdate::tmrTransferTimer()
                                    QStringLiteral(" server..."));
         IpFtpClient1->DefaultPort = 21;
         IpFtpClient1->TransferTimeout = 5000;
-        IpFtpClient1->FileType = ftBinary;
+        IpFtpClient1->FileType = ftp::ftBinary;
         IpFtpClient1->MaxFileSize = std::max<std::int64_t>(FFileSize, 0) + TransferSizeMargin;
         FLoggedIn = false;
         FErrorCode = 0;
         IpFtpClient1->SocksServer.Address.clear();
         IpFtpClient1->SocksServer.Password.clear();
         IpFtpClient1->SocksServer.Port = 1080;
-        IpFtpClient1->SocksServer.SocksVersion = svSocks4;
+        IpFtpClient1->SocksServer.SocksVersion = ftp::svSocks4;
         IpFtpClient1->SetPassiveMode(false);
 
         struct LogOut {
-            TIpFtpClient *client;
+            ftp::TIpFtpClient *client;
             ~LogOut()
             {
                 try {
@@ -234,7 +234,7 @@ void TfrmTransferUpdate::tmrTransferTimer()
             QElapsedTimer waited;
             waited.start();
             while (FErrorCode == 0 && !(IpFtpClient1->Connected() && FLoggedIn) && btnCancel->isEnabled()) {
-                if (IpFtpClient1->State() == TIpFtpClient::stIdle) {
+                if (IpFtpClient1->State() == ftp::TIpFtpClient::stIdle) {
                     FErrorCode = -2;
                     FErrorText = "The FTP server closed the connection.";
                 } else if (waited.hasExpired(FLoginTimeout)) {
@@ -247,7 +247,7 @@ void TfrmTransferUpdate::tmrTransferTimer()
             if (FErrorCode == 0 && btnCancel->isEnabled()) {
                 FRestartOffset = LocalFileSize(localFile);
                 if (IpFtpClient1->Retrieve(QString::fromStdString(FFileName), QString::fromStdString(localFile),
-                                           rmRestart, FRestartOffset)) {
+                                           ftp::rmRestart, FRestartOffset)) {
                     // A server that never answers ABOR, or a connection that
                     // died without a word, must not hold a stopped transfer.
                     QElapsedTimer stopping;
@@ -429,23 +429,23 @@ std::int32_t TfrmTransferUpdate::LocalFileSize(const std::string &fileName)
 void TfrmTransferUpdate::IpFtpClient1FtpStatus(int statusCode, const QString &)
 {
     switch (statusCode) {
-    case fscClose:
+    case ftp::fscClose:
     case 3:
         FLoggedIn = false;
         break;
-    case fscLogin:
+    case ftp::fscLogin:
         FLoggedIn = true;
         lblTransferStatus->setText(QStringLiteral("Connected"));
         lblTopStatus->setText(QStringLiteral("Retrieving update..."));
         break;
-    case fscProgress:
+    case ftp::fscProgress:
         ShowProgress();
         break;
-    case fscTransferOK:
+    case ftp::fscTransferOK:
         ShowProgress();
         FTransferring = false;
         break;
-    case fscTimeout:
+    case ftp::fscTimeout:
         FErrorCode = -1;
         FErrorText = timedOutText;
         break;
@@ -459,7 +459,7 @@ void TfrmTransferUpdate::IpFtpClient1FtpError(int errorCode, const QString &erro
     // Zero means "no error" to the waits, so a reply without a number still counts as one.
     FErrorCode = errorCode != 0 ? errorCode : -3;
     // More bytes than published: the file is not the one announced.
-    FErrorText = errorCode == IpFtpErrTooLarge ? std::string(notCompleteText) : errorText.toStdString();
+    FErrorText = errorCode == ftp::IpFtpErrTooLarge ? std::string(notCompleteText) : errorText.toStdString();
 }
 
 void TfrmTransferUpdate::IpFtpClient1FtpReply(int replyCode, const QString &replyText)

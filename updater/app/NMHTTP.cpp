@@ -1,6 +1,6 @@
 #include "fennick/NMHTTP.h"
 
-#include "IpUtils.h"
+#include "ftp/IpUtils.h"
 
 #include <QEventLoop>
 #include <QHostInfo>
@@ -272,7 +272,7 @@ bool TNMHTTP::parseHead()
         if (InputFileMode) {
             FFile = std::make_unique<QFile>();
             QString reason;
-            if (!OpenRegularFile(*FFile, Body, QIODevice::WriteOnly | QIODevice::Truncate, reason)) {
+            if (!ftp::OpenRegularFile(*FFile, Body, QIODevice::WriteOnly | QIODevice::Truncate, reason)) {
                 fail(QStringLiteral("Cannot create %1: %2").arg(Body, reason));
                 return false;
             }

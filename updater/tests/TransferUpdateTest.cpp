@@ -1,10 +1,10 @@
 #include "FtpTestServer.h"
 #include "ReactiveFtpServer.h"
-#include "IpFtp.h"
 #include "TempDir.h"
 #include "TestUtils.h"
 #include "fennick/HTTPNewVersionAvailable.h"
 #include "fennick/HTTPTransferUpdate.h"
+#include "ftp/IpFtp.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -78,9 +78,9 @@ protected:
         ASSERT_NE(transfer, nullptr);
         transfer->SetLoginTimeout(loginTimeout);
         const auto handler = transfer->IpFtpClient1->OnFtpStatus;
-        transfer->IpFtpClient1->OnFtpStatus = [this, handler](TIpFtpClient *client, int code, const QString &info) {
+        transfer->IpFtpClient1->OnFtpStatus = [this, handler](ftp::TIpFtpClient *client, int code, const QString &info) {
             handler(client, code, info);
-            if (code == fscProgress || code == fscTransferOK) {
+            if (code == ftp::fscProgress || code == ftp::fscTransferOK) {
                 progress.push_back(transfer->lblTransferStatus->text().toStdString());
                 moved.push_back(client->BytesTransferred());
                 gauge.push_back(transfer->Gauge1->value());

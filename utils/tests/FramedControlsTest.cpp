@@ -22,6 +22,7 @@
 
 namespace {
 
+using namespace dravik;
 using dbcontrols::TwwEditFrame;
 using Role = QPalette::ColorRole;
 

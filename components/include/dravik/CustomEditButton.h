@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+namespace dravik {
+
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 
 // An edit box with a three-dot button at its right end, inside a panel that
@@ -53,15 +55,19 @@ public:
     // The values of the enumerated settings as Qt Designer lists them; each
     // has the value of the setting of the same name.
     enum TBorderStyleValue {
-        bsNone = ::bsNone,
-        bsSingle = ::bsSingle,
-        bsSizeable = ::bsSizeable,
-        bsDialog = ::bsDialog,
-        bsToolWindow = ::bsToolWindow,
-        bsSizeToolWin = ::bsSizeToolWin
+        bsNone = dravik::bsNone,
+        bsSingle = dravik::bsSingle,
+        bsSizeable = dravik::bsSizeable,
+        bsDialog = dravik::bsDialog,
+        bsToolWindow = dravik::bsToolWindow,
+        bsSizeToolWin = dravik::bsSizeToolWin
     };
     Q_ENUM(TBorderStyleValue)
-    enum TCharCaseValue { ecNormal = ::ecNormal, ecUpperCase = ::ecUpperCase, ecLowerCase = ::ecLowerCase };
+    enum TCharCaseValue {
+        ecNormal = dravik::ecNormal,
+        ecUpperCase = dravik::ecUpperCase,
+        ecLowerCase = dravik::ecLowerCase
+    };
     Q_ENUM(TCharCaseValue)
     enum TFocusStyleValue {
         efsFrameBox = dbcontrols::efsFrameBox,
@@ -223,8 +229,10 @@ private:
     TDropDownCore *FDropDown = nullptr;
     TSpeedButton *FButton = nullptr;
     std::unique_ptr<TKLXEditFrame> FFrame;
-    TFormBorderStyle FBorderStyle = ::bsNone;
+    TFormBorderStyle FBorderStyle = dravik::bsNone;
     bool FShowHint = true;
     TNotifyEvent FOnButtonClick;
     TEditEvents FEvents;
 };
+
+} // namespace dravik

@@ -4,6 +4,8 @@
 
 #include "dbcontrols/TwwDBEdit.h"
 
+namespace dravik {
+
 // The data-aware edit inside a TwwDBEditButton. It stays a single-line edit
 // whatever its word-wrap, want-returns and scroll-bar settings say.
 class DRAVIK_EXPORT TDropDownwwDBEdit : public TDropDownEditT<dbcontrols::TwwDBEdit> {
@@ -61,3 +63,5 @@ protected:
     int EditMaxLength() const override;
     void SetEditMaxLength(int value) override;
 };
+
+} // namespace dravik

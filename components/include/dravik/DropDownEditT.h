@@ -15,6 +15,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 
+namespace dravik {
+
 enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 
 // What the inner edit of an edit-with-button control adds to a line edit,
@@ -296,3 +298,5 @@ private:
         CallHandler(Events.OnEndDrag, this, target, pos.x(), pos.y());
     }
 };
+
+} // namespace dravik

@@ -2,6 +2,8 @@
 
 #include "dravik/CustomEditButton.h"
 
+namespace dravik {
+
 // The borderless single-line edit inside a TEditButton.
 class DRAVIK_EXPORT TDropDownEdit : public TDropDownEditT<QLineEdit> {
     Q_OBJECT
@@ -21,3 +23,5 @@ protected:
     // Builds the control as if creating the listed parts had failed.
     TEditButton(QWidget *AOwner, unsigned failingParts);
 };
+
+} // namespace dravik

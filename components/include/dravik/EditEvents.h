@@ -8,6 +8,8 @@
 #include <exception>
 #include <functional>
 
+namespace dravik {
+
 // Handler types of the events an edit-with-button control forwards to its
 // inner edit. Every handler gets the sender first: the inner edit, which
 // raises the events.
@@ -66,3 +68,5 @@ void CallHandler(const Handler &handler, Args &&...args)
         ReportHandlerFailure("Unknown error");
     }
 }
+
+} // namespace dravik

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace dravik {
+
 // Frame settings of the edit-with-button controls. Every write repaints the
 // owning control, whose painting draws the frame.
 class DRAVIK_EXPORT TKLXEditFrame : public dbcontrols::TwwEditFrame {
@@ -27,3 +29,5 @@ private:
 
     QPointer<QWidget> FOwnerControl;
 };
+
+} // namespace dravik

@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QImage>
 
+namespace dravik {
+
 // A raised push button that never takes the focus and shows a glyph
 // bitmap centred on its face. The colour of the glyph's bottom-left pixel
 // is transparent; a disabled button shows the glyph engraved in the shadow
@@ -25,3 +27,5 @@ protected:
 private:
     QImage FGlyph;
 };
+
+} // namespace dravik

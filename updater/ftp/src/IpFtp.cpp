@@ -1,10 +1,12 @@
-#include "IpFtp.h"
+#include "ftp/IpFtp.h"
 
 #include <QFileInfo>
 #include <QHostInfo>
 #include <QTcpSocket>
 
 #include <exception>
+
+namespace ftp {
 
 namespace {
 
@@ -655,3 +657,5 @@ void TIpFtpClient::controlClosed()
     DebugLog.Flush();
     postStatus(fscClose);
 }
+
+} // namespace ftp

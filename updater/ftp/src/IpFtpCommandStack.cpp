@@ -1,7 +1,9 @@
-#include "IpFtpCommandStack.h"
+#include "ftp/IpFtpCommandStack.h"
 
-#include "IpFtpErrors.h"
-#include "IpUtils.h"
+#include "ftp/IpFtpErrors.h"
+#include "ftp/IpUtils.h"
+
+namespace ftp {
 
 void TIpFtpCommandStack::Push(const QString &command)
 {
@@ -20,3 +22,5 @@ std::optional<QString> TIpFtpCommandStack::Pop()
     commands_.pop_back();
     return command;
 }
+
+} // namespace ftp

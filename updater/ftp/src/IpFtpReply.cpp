@@ -1,7 +1,9 @@
-#include "IpFtpReply.h"
+#include "ftp/IpFtpReply.h"
 
-#include "IpFtpErrors.h"
-#include "IpUtils.h"
+#include "ftp/IpFtpErrors.h"
+#include "ftp/IpUtils.h"
+
+namespace ftp {
 
 namespace {
 
@@ -76,3 +78,5 @@ void TIpFtpReplyCollector::Clear()
     multiLineText_.clear();
     multiLineSize_ = 0;
 }
+
+} // namespace ftp

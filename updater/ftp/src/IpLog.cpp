@@ -1,9 +1,11 @@
-#include "IpLog.h"
+#include "ftp/IpLog.h"
 
-#include "IpUtils.h"
+#include "ftp/IpUtils.h"
 
 #include <QDateTime>
 #include <QFile>
+
+namespace ftp {
 
 void TIpBaseLog::writeToFile(const QByteArray &bytes)
 {
@@ -53,3 +55,5 @@ void TIpEventLog::AddEvent(const QString &text)
         (FormatDelphiDateTime(TimeFormat, QDateTime::currentDateTime()) + QLatin1Char(' ') + text + QLatin1Char('\n'))
             .toUtf8());
 }
+
+} // namespace ftp

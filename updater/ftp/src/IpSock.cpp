@@ -1,9 +1,11 @@
-#include "IpSock.h"
+#include "ftp/IpSock.h"
 
-#include "IpUtils.h"
+#include "ftp/IpUtils.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
+
+namespace ftp {
 
 int IpSocketErrorCode(int qtSocketError)
 {
@@ -199,3 +201,5 @@ void TIpListener::pendingConnection()
             socket->deleteLater();
     }
 }
+
+} // namespace ftp

@@ -1,4 +1,4 @@
-#include "IpUtils.h"
+#include "ftp/IpUtils.h"
 
 #include <QStringList>
 
@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace ftp {
 
 TIpAddressText ParseAddressText(const QString &text)
 {
@@ -197,3 +199,5 @@ bool OpenRegularFile(QFile &file, const QString &fileName, QIODevice::OpenMode m
     }
     return true;
 }
+
+} // namespace ftp

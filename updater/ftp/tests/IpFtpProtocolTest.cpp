@@ -1,10 +1,12 @@
 // Reply framing and the command stack, without sockets.
-#include "IpFtpCommandStack.h"
-#include "IpFtpErrors.h"
-#include "IpFtpReply.h"
-#include "IpUtils.h"
+#include "ftp/IpFtpCommandStack.h"
+#include "ftp/IpFtpErrors.h"
+#include "ftp/IpFtpReply.h"
+#include "ftp/IpUtils.h"
 
 #include <gtest/gtest.h>
+
+using namespace ftp;
 
 namespace {
 

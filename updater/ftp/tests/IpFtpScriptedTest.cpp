@@ -1,8 +1,8 @@
 // The client against an FTP server played by the test, which checks the
 // exact lines on the wire and sends replies and data byte for byte.
-#include "IpFtp.h"
 #include "ScriptedFtpServer.h"
 #include "TempDir.h"
+#include "ftp/IpFtp.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -12,6 +12,8 @@
 #include <sys/resource.h>
 
 #include <vector>
+
+using namespace ftp;
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The client against a real FTP server (pyftpdlib) on the loopback
 // interface, started by the test on a free port.
-#include "IpFtp.h"
 #include "ScriptedFtpServer.h"
 #include "TempDir.h"
+#include "ftp/IpFtp.h"
 
 #include <QProcess>
 #include <QTcpServer>
@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+using namespace ftp;
 
 namespace {
 

@@ -1,6 +1,8 @@
-#include "IpUtils.h"
+#include "ftp/IpUtils.h"
 
 #include <gtest/gtest.h>
+
+using namespace ftp;
 
 namespace {
 

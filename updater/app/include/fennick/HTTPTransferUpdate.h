@@ -15,8 +15,11 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TclsUtils;
-class TIpFtpClient;
 class TfrmNewVersionAvailable;
+
+namespace ftp {
+class TIpFtpClient;
+}
 
 // Downloads the chosen update file over FTP into the temporary folder, with
 // progress, resume of an earlier partial download and cancel, checks its
@@ -53,7 +56,7 @@ public:
     QProgressBar *Gauge1;
     QPushButton *btnCancel;
     QTimer *tmrTransfer;
-    TIpFtpClient *IpFtpClient1;
+    ftp::TIpFtpClient *IpFtpClient1;
 
     QPointer<TfrmNewVersionAvailable> FOwnerDialog;
     std::string FFileName;

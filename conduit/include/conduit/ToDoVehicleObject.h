@@ -1,26 +1,31 @@
 #pragma once
 
-#include "ToDoObject.h"
+#include "conduit/ToDoObject.h"
 
 namespace conduit {
 
-// Handheld form of an oil grade.
-struct TOilGradeDB {
+// Handheld form of a vehicle.
+struct TVehicleDB {
     std::int32_t Id = 0;
-    TDecimalPair ItemCost;
+    std::int32_t OilGradeId = 0; // DBID of the vehicle's oil grade
+    std::int32_t ModelYear = 0;
+    std::int32_t MilesPerYear = 0;
     std::string Name;
+    std::string Filler; // carried unchanged both ways
+    std::string Make;
+    std::string Model;
+    std::string TireSize;
     std::string Notes;
 };
 
-// One oil grade: "OilGradeDB-KLXC" on the handheld, OILGRADE on the desktop.
-class TToDoOilGradeObject : public TToDoObject {
+// One vehicle: "VehicleDB-KLXC" on the handheld, VEHICLE on the desktop.
+class TToDoVehicleObject : public TToDoObject {
 public:
-    static constexpr std::size_t RecordLength = 132;
+    static constexpr std::size_t RecordLength = 212;
 
-    double ItemCost = 0; // always DecimalPairToFloat of Rec.ItemCost once filled
-    TOilGradeDB Rec;
+    TVehicleDB Rec;
 
-    explicit TToDoOilGradeObject(const std::string &userName) : TToDoObject(userName) {}
+    explicit TToDoVehicleObject(const std::string &userName) : TToDoObject(userName) {}
 
     void setRecordId(std::int32_t id) override;
     void assign(const TToDoObject &source) override;

@@ -12,6 +12,8 @@
 class QTcpServer;
 class QTcpSocket;
 
+namespace ftp {
+
 // One TCP connection (the control or the data connection of the FTP client)
 // with an idle time-out that restarts on every byte sent or received.
 // Notifications arrive from the event loop through the On... callbacks; a
@@ -84,3 +86,5 @@ private:
 
 // Maps a Qt socket error to the socket layer's error code.
 int IpSocketErrorCode(int qtSocketError);
+
+} // namespace ftp

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace ftp {
+
 enum TIpWriteMode { wmOverwrite, wmAppend };
 
 // A log file of the FTP client. With wmOverwrite the first write after the
@@ -52,3 +54,5 @@ public:
 
     void AddEvent(const QString &text);
 };
+
+} // namespace ftp

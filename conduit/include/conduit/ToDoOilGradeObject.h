@@ -1,26 +1,26 @@
 #pragma once
 
-#include "ToDoObject.h"
+#include "conduit/ToDoObject.h"
 
 namespace conduit {
 
-// Handheld form of a supplier.
-struct TSupplierDB {
+// Handheld form of an oil grade.
+struct TOilGradeDB {
     std::int32_t Id = 0;
-    std::int32_t MainId = 0; // carried unchanged both ways
+    TDecimalPair ItemCost;
     std::string Name;
     std::string Notes;
-    std::string Filler; // carried unchanged both ways
 };
 
-// One supplier: "SupplierDB-KLXC" on the handheld, SUPPLIER on the desktop.
-class TToDoSupplierObject : public TToDoObject {
+// One oil grade: "OilGradeDB-KLXC" on the handheld, OILGRADE on the desktop.
+class TToDoOilGradeObject : public TToDoObject {
 public:
-    static constexpr std::size_t RecordLength = 148;
+    static constexpr std::size_t RecordLength = 132;
 
-    TSupplierDB Rec;
+    double ItemCost = 0; // always DecimalPairToFloat of Rec.ItemCost once filled
+    TOilGradeDB Rec;
 
-    explicit TToDoSupplierObject(const std::string &userName) : TToDoObject(userName) {}
+    explicit TToDoOilGradeObject(const std::string &userName) : TToDoObject(userName) {}
 
     void setRecordId(std::int32_t id) override;
     void assign(const TToDoObject &source) override;

@@ -5,11 +5,11 @@
 // databases with their desktop tables, renumbers the references between
 // them and writes one line with the outcome into the HotSync log.
 
-#include "KeyedList.h"
-#include "RecordIDObject.h"
-#include "ToDoObject.h"
 #include "com/ComObject.h"
 #include "com/ComPtr.h"
+#include "conduit/KeyedList.h"
+#include "conduit/RecordIDObject.h"
+#include "conduit/ToDoObject.h"
 #include "desktopdb/Table.h"
 #include "palmsync/SyncSuite.h"
 

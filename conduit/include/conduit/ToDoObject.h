@@ -4,7 +4,7 @@
 // record bytes and header values) and its desktop form (one row's values
 // with the sync columns). Subclasses add the content of one table.
 
-#include "ConduitUtils.h"
+#include "conduit/ConduitUtils.h"
 #include "desktopdb/Table.h"
 #include "palmsync/SyncSuite.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace ftp {
+
 // Error codes of the FTP client's own failures, reported through its error
 // event beside the server's three-digit reply codes and the socket layer's
 // codes (IpUtils.h). They lie outside both ranges.
@@ -10,3 +12,5 @@ constexpr int IpFtpErrNotSupported = 1003;
 constexpr int IpFtpErrBusy = 1004;
 // The server sent more than the caller allowed for the file (MaxFileSize).
 constexpr int IpFtpErrTooLarge = 1005;
+
+} // namespace ftp

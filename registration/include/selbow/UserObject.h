@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace selbow {
+
 // One HotSync user.
 struct TUserObject {
     std::int32_t UserId = 0;
@@ -54,3 +56,5 @@ using TUserList = TSortedNameList<TUserObject>;
 void ClearUserList(TUserList &list);
 // Copies every field of `source` into `target`.
 void CopyUser(TUserObject &target, const TUserObject &source);
+
+} // namespace selbow

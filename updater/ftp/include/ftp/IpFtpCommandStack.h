@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+namespace ftp {
+
 // The FTP client's queue of commands still to send: the last one pushed is
 // sent first, so a sequence is pushed in reverse order of sending.
 class TIpFtpCommandStack {
@@ -22,3 +24,5 @@ public:
 private:
     std::vector<QString> commands_;
 };
+
+} // namespace ftp

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace ftp {
+
 // Socket-layer error codes. They keep the Windows Sockets numbering the
 // update checker's messages were written against, so a code seen in a log
 // means the same thing on every platform.
@@ -73,3 +75,5 @@ QString FormatDelphiDateTime(const QString &format, const QDateTime &time);
 // file is created (mode 0600 before the umask) when missing. False with a
 // reason in `error` when the file cannot be opened or is no regular file.
 bool OpenRegularFile(QFile &file, const QString &fileName, QIODevice::OpenMode mode, QString &error);
+
+} // namespace ftp

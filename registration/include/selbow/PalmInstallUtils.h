@@ -4,6 +4,8 @@
 
 class TclsUtils;
 
+namespace selbow {
+
 // The creator of the Gearvane conduit and handheld application.
 inline constexpr const char *GearvaneCreator = "KLXC";
 // InstallConduit's result for a creator that is registered already.
@@ -27,3 +29,5 @@ void HotSyncNotify();
 // with Error <n> for user <name>" when a user cannot be chosen or the file
 // cannot be queued; users before it in the list stay queued.
 void InstallForUsers(TclsUtils &utils, const std::string &fileName);
+
+} // namespace selbow

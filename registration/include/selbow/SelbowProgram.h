@@ -4,6 +4,8 @@
 
 class TclsUtils;
 
+namespace selbow {
+
 // The handheld application file beside the program: the folder of
 // `programPath` (up to its last "/"), a separator when missing, and
 // "Gearvane.prc".
@@ -14,3 +16,5 @@ std::string ApplicationFileName(TclsUtils &utils, const std::string &programPath
 // chosen users. A failure is shown in an error box. Returns the exit status:
 // 0 when every step ran, 1 after a failure.
 int RunSelbow(TclsUtils &utils, const std::string &programPath);
+
+} // namespace selbow

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "IpFtpCommandStack.h"
-#include "IpFtpErrors.h"
-#include "IpFtpReply.h"
-#include "IpLog.h"
-#include "IpSock.h"
-#include "IpUtils.h"
+#include "ftp/IpFtpCommandStack.h"
+#include "ftp/IpFtpErrors.h"
+#include "ftp/IpFtpReply.h"
+#include "ftp/IpLog.h"
+#include "ftp/IpSock.h"
+#include "ftp/IpUtils.h"
 
 #include <QFile>
 #include <QHostAddress>
@@ -15,6 +15,10 @@
 
 #include <functional>
 #include <memory>
+
+class QHostInfo;
+
+namespace ftp {
 
 enum TIpFtpFileType { ftAscii, ftBinary };
 enum TIpFtpRetrieveMode { rmAppend = 0, rmReplace = 1, rmRestart = 2 };
@@ -41,7 +45,6 @@ enum TIpFtpStatusCode {
     fscTimeout = 11,
 };
 
-class QHostInfo;
 class TIpFtpClient;
 using TIpFtpEvent = std::function<void(TIpFtpClient *sender, int code, const QString &text)>;
 
@@ -166,3 +169,5 @@ private:
     TIpFtpCommandStack commands_;
     TIpFtpReplyCollector replies_;
 };
+
+} // namespace ftp

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace ftp {
+
 // One complete reply of the server: its three-digit code (0 when the reply
 // does not begin with a number) and its text, all lines joined by CR LF.
 struct TIpFtpReply {
@@ -33,3 +35,5 @@ private:
     QString multiLineText_;
     qsizetype multiLineSize_ = 0;
 };
+
+} // namespace ftp

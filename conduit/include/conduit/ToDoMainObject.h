@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ToDoObject.h"
+#include "conduit/ToDoObject.h"
 
 namespace conduit {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserObject.h"
+#include "selbow/UserObject.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -12,6 +12,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 class TclsUtils;
+
+namespace selbow {
 
 // How a grid cell is to be drawn.
 struct TGridDrawState {
@@ -81,3 +83,5 @@ private:
 // without asking, with more the users marked in the picker (none when it
 // was not closed with OK).
 TUserList PickUsers(TclsUtils &utils);
+
+} // namespace selbow

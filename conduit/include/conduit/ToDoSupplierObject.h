@@ -1,31 +1,26 @@
 #pragma once
 
-#include "ToDoObject.h"
+#include "conduit/ToDoObject.h"
 
 namespace conduit {
 
-// Handheld form of a vehicle.
-struct TVehicleDB {
+// Handheld form of a supplier.
+struct TSupplierDB {
     std::int32_t Id = 0;
-    std::int32_t OilGradeId = 0; // DBID of the vehicle's oil grade
-    std::int32_t ModelYear = 0;
-    std::int32_t MilesPerYear = 0;
+    std::int32_t MainId = 0; // carried unchanged both ways
     std::string Name;
-    std::string Filler; // carried unchanged both ways
-    std::string Make;
-    std::string Model;
-    std::string TireSize;
     std::string Notes;
+    std::string Filler; // carried unchanged both ways
 };
 
-// One vehicle: "VehicleDB-KLXC" on the handheld, VEHICLE on the desktop.
-class TToDoVehicleObject : public TToDoObject {
+// One supplier: "SupplierDB-KLXC" on the handheld, SUPPLIER on the desktop.
+class TToDoSupplierObject : public TToDoObject {
 public:
-    static constexpr std::size_t RecordLength = 212;
+    static constexpr std::size_t RecordLength = 148;
 
-    TVehicleDB Rec;
+    TSupplierDB Rec;
 
-    explicit TToDoVehicleObject(const std::string &userName) : TToDoObject(userName) {}
+    explicit TToDoSupplierObject(const std::string &userName) : TToDoObject(userName) {}
 
     void setRecordId(std::int32_t id) override;
     void assign(const TToDoObject &source) override;
