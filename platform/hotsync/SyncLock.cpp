@@ -41,8 +41,7 @@ std::optional<SyncLock> SyncLock::take(const HostRoot &root, const User &user, c
 {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     holder.clear();
-    auto userLock = lockFor(root.userDataFolder(user.id) / "hotsync.lock", "the user " + user.name, deadline, holder,
-                            onWait);
+    auto userLock = lockFor(root.userLockFile(user.id), "the user " + user.name, deadline, holder, onWait);
     if (!userLock)
         return std::nullopt;
     auto handheldLock = lockFor(handheld, "the handheld " + handheld.string(), deadline, holder, onWait);

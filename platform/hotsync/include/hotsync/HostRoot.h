@@ -41,6 +41,7 @@ public:
         return userDataFolder(userId) / "install-queue";
     }
     std::filesystem::path logFile(std::int32_t userId) const { return userDataFolder(userId) / "HotSync.log"; }
+    std::filesystem::path userLockFile(std::int32_t userId) const { return userDataFolder(userId) / "hotsync.lock"; }
     // <root>/users/<id>-<name>, with characters that cannot stand in a file
     // name ("/", control characters, a leading ".") replaced by "_".
     std::filesystem::path defaultUserDirectory(std::int32_t userId, const std::string &name) const;
