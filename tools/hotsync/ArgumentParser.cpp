@@ -9,7 +9,7 @@ namespace {
 // Values getopt_long returns for the long options: their index from here on.
 constexpr int firstOptionValue = 0x100;
 
-std::string wordsMessage(const CommandSpec &command)
+std::string wordsMessage(const CommandEntry &command)
 {
     if (command.words.max == 0)
         return command.name + " takes no arguments besides its options";
@@ -18,7 +18,7 @@ std::string wordsMessage(const CommandSpec &command)
 
 } // namespace
 
-std::vector<OptionSpec> commonOptions()
+std::vector<OptionEntry> commonOptions()
 {
     return {{"root", "DIR", "the HotSync root folder (see hotsync --help)"},
             {"help", nullptr, "show this help and exit"}};
@@ -79,9 +79,9 @@ bool asksForHelp(const std::vector<std::string> &args)
     return false;
 }
 
-Arguments parseArguments(const CommandSpec &command, const std::vector<std::string> &args)
+Arguments parseArguments(const CommandEntry &command, const std::vector<std::string> &args)
 {
-    std::vector<OptionSpec> options = command.options;
+    std::vector<OptionEntry> options = command.options;
     for (const auto &common : commonOptions())
         options.push_back(common);
 
@@ -122,10 +122,10 @@ Arguments parseArguments(const CommandSpec &command, const std::vector<std::stri
             given = given.substr(0, given.find('='));
             throw UsageError("unknown option " + given);
         }
-        const OptionSpec &spec = options[static_cast<std::size_t>(c - firstOptionValue)];
-        if (!spec.repeatable && result.count(spec.name))
-            throw UsageError(std::string("option --") + spec.name + " given twice");
-        result.add(spec.name, spec.value ? std::string(optarg) : std::string());
+        const OptionEntry &chosen = options[static_cast<std::size_t>(c - firstOptionValue)];
+        if (!chosen.repeatable && result.count(chosen.name))
+            throw UsageError(std::string("option --") + chosen.name + " given twice");
+        result.add(chosen.name, chosen.value ? std::string(optarg) : std::string());
     }
     for (int i = optind; i < argc; ++i)
         result.words.emplace_back(argv[static_cast<std::size_t>(i)]);

@@ -9,7 +9,7 @@
 namespace hotsynctool {
 
 // The options every command takes besides its own.
-std::vector<OptionSpec> commonOptions();
+std::vector<OptionEntry> commonOptions();
 
 // Parses the arguments that follow a command's name with getopt_long:
 // options may stand before, between and after the words, "--name=value"
@@ -17,7 +17,7 @@ std::vector<OptionSpec> commonOptions();
 // the whole name, and "--" ends the options. Raises a UsageError for an
 // unknown option, a missing or surplus value, an option given twice that
 // may be given once, or a wrong number of words.
-Arguments parseArguments(const CommandSpec &command, const std::vector<std::string> &args);
+Arguments parseArguments(const CommandEntry &command, const std::vector<std::string> &args);
 
 // The options before the command: --root DIR, --help (-h), --version (-V).
 struct GlobalOptions {

@@ -41,7 +41,7 @@ const HostRoot &Invocation::hostRoot() const
     return *root;
 }
 
-std::vector<OptionSpec> userOptions()
+std::vector<OptionEntry> userOptions()
 {
     return {{"user", "NAME", "the HotSync user of that name"},
             {"user-id", "ID", "the HotSync user of that id (where several share a name)"}};

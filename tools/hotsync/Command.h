@@ -43,7 +43,7 @@ public:
 
 // One option of a command: "--name VALUE", or "--name" alone when `value`
 // is null.
-struct OptionSpec {
+struct OptionEntry {
     const char *name;
     const char *value; // placeholder shown in the help ("NAME"), or nullptr for a flag
     const char *help;  // one line
@@ -51,7 +51,7 @@ struct OptionSpec {
 };
 
 // The words a command takes besides its options.
-struct WordsSpec {
+struct WordCount {
     int min = 0;
     int max = 0;                // -1: no limit
     const char *text = nullptr; // what the usage error says it takes ("one NAME")
@@ -101,20 +101,20 @@ struct Invocation {
 // One command of the program: everything its help shows, and what runs it.
 // The texts are plain and free of terminal formatting, so that the manual
 // page can be written from them ("hotsync help --all" prints them all).
-struct CommandSpec {
+struct CommandEntry {
     std::string name;        // "sync", or "users add" for a command of a group
     const char *summary;     // one line, for the command list
     const char *synopsis;    // after "hotsync ", without the common options
     const char *description; // what the command does; paragraphs separated by blank lines
-    std::vector<OptionSpec> options;
-    WordsSpec words;
+    std::vector<OptionEntry> options;
+    WordCount words;
     const char *example;
     RootUse root = RootUse::Existing;
     std::function<int(Invocation &)> run;
 };
 
 // The options that select a HotSync user, in the order the help lists them.
-std::vector<OptionSpec> userOptions();
+std::vector<OptionEntry> userOptions();
 // The user that --user or --user-id names; raises a UsageError when neither
 // or both are given, a HostError when there is no such user.
 hotsync::User selectUser(const hotsync::HostRoot &root, const Arguments &args);

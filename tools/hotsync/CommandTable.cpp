@@ -2,10 +2,10 @@
 
 namespace hotsynctool {
 
-const std::vector<CommandSpec> &commandTable()
+const std::vector<CommandEntry> &commandTable()
 {
-    static const std::vector<CommandSpec> table = [] {
-        std::vector<CommandSpec> all;
+    static const std::vector<CommandEntry> table = [] {
+        std::vector<CommandEntry> all;
         for (auto group : {userCommands, conduitCommands, installCommands, syncCommands, tableCommands, fileCommands}) {
             auto commands = group();
             all.insert(all.end(), std::make_move_iterator(commands.begin()), std::make_move_iterator(commands.end()));
@@ -15,7 +15,7 @@ const std::vector<CommandSpec> &commandTable()
     return table;
 }
 
-const CommandSpec *findCommand(const std::vector<std::string> &args, std::size_t &used)
+const CommandEntry *findCommand(const std::vector<std::string> &args, std::size_t &used)
 {
     used = 0;
     if (args.empty())
@@ -35,9 +35,9 @@ const CommandSpec *findCommand(const std::vector<std::string> &args, std::size_t
     return nullptr;
 }
 
-std::vector<const CommandSpec *> commandsOfGroup(const std::string &group)
+std::vector<const CommandEntry *> commandsOfGroup(const std::string &group)
 {
-    std::vector<const CommandSpec *> found;
+    std::vector<const CommandEntry *> found;
     for (const auto &c : commandTable()) {
         if (c.name.rfind(group + " ", 0) == 0)
             found.push_back(&c);

@@ -163,7 +163,7 @@ int actionSet(Invocation &inv)
 
 } // namespace
 
-std::vector<CommandSpec> conduitCommands()
+std::vector<CommandEntry> conduitCommands()
 {
     auto userAndCreator = userOptions();
     userAndCreator.push_back({"creator", "CRID", "the conduit's creator ID, four characters (Gearvane: KLXC)"});

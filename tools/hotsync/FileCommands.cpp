@@ -6,7 +6,7 @@
 
 namespace hotsynctool {
 
-std::vector<CommandSpec> fileCommands()
+std::vector<CommandEntry> fileCommands()
 {
     return {
         {"dump",

@@ -37,7 +37,7 @@ const char *rootText =
 const char *exitText = "Exit status: 0 success, 1 failure, 2 a command line that cannot be understood, 75 another "
                        "HotSync or restore held the user or the handheld (try again later).";
 
-std::string optionLabel(const OptionSpec &o)
+std::string optionLabel(const OptionEntry &o)
 {
     std::string label = std::string("--") + o.name;
     if (o.value)
@@ -79,7 +79,7 @@ void writeParagraphs(std::ostream &out, const std::string &text, const std::stri
     }
 }
 
-void writeOptionList(std::ostream &out, const std::vector<OptionSpec> &options)
+void writeOptionList(std::ostream &out, const std::vector<OptionEntry> &options)
 {
     std::size_t width = 0;
     for (const auto &o : options)
@@ -106,7 +106,7 @@ void writeOptionList(std::ostream &out, const std::vector<OptionSpec> &options)
     }
 }
 
-void writeCommandList(std::ostream &out, const std::vector<const CommandSpec *> &commands)
+void writeCommandList(std::ostream &out, const std::vector<const CommandEntry *> &commands)
 {
     std::size_t width = 0;
     for (const auto *c : commands)
@@ -115,7 +115,7 @@ void writeCommandList(std::ostream &out, const std::vector<const CommandSpec *> 
         out << "  " << c->name << std::string(width - c->name.size() + 2, ' ') << c->summary << "\n";
 }
 
-void writeSynopses(std::ostream &out, const std::vector<const CommandSpec *> &commands)
+void writeSynopses(std::ostream &out, const std::vector<const CommandEntry *> &commands)
 {
     for (std::size_t i = 0; i < commands.size(); ++i)
         out << (i == 0 ? "Usage: " : "       ") << "hotsync " << commands[i]->synopsis << "\n";
@@ -152,7 +152,7 @@ void printOverview(std::ostream &out, const RootOrigin &root)
            "       hotsync help [COMMAND]  |  hotsync COMMAND --help  |  hotsync --version\n\n";
     writeParagraphs(out, overviewText);
     out << "\nCommands:\n";
-    std::vector<const CommandSpec *> all;
+    std::vector<const CommandEntry *> all;
     for (const auto &c : commandTable())
         all.push_back(&c);
     writeCommandList(out, all);
@@ -167,20 +167,20 @@ void printOverview(std::ostream &out, const RootOrigin &root)
     out << "\nSee \"hotsync help COMMAND\" for what a command does, its options and an example.\n";
 }
 
-void printCommandHelp(std::ostream &out, const CommandSpec &command)
+void printCommandHelp(std::ostream &out, const CommandEntry &command)
 {
     out << "hotsync " << command.name << " - " << command.summary << "\n\n"
         << "Usage: hotsync " << command.synopsis << "\n\n";
     writeParagraphs(out, command.description);
     out << "\nOptions:\n";
-    std::vector<OptionSpec> options = command.options;
+    std::vector<OptionEntry> options = command.options;
     for (const auto &common : commonOptions())
         options.push_back(common);
     writeOptionList(out, options);
     out << "\nExample:\n  " << command.example << "\n";
 }
 
-void printGroupHelp(std::ostream &out, const std::string &group, const std::vector<const CommandSpec *> &commands)
+void printGroupHelp(std::ostream &out, const std::string &group, const std::vector<const CommandEntry *> &commands)
 {
     writeSynopses(out, commands);
     out << "\nCommands:\n";
@@ -197,7 +197,7 @@ void printAllHelp(std::ostream &out, const RootOrigin &root)
     }
 }
 
-void printUsageHint(std::ostream &out, const CommandSpec *command, const std::string &group)
+void printUsageHint(std::ostream &out, const CommandEntry *command, const std::string &group)
 {
     if (!command && !group.empty()) {
         writeSynopses(out, commandsOfGroup(group));

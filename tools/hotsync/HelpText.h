@@ -21,14 +21,14 @@ RootOrigin findRoot(const std::optional<std::filesystem::path> &explicitRoot);
 // "hotsync --help": what the program is, its commands, the root, exit statuses.
 void printOverview(std::ostream &out, const RootOrigin &root);
 // "hotsync help COMMAND", "hotsync COMMAND --help".
-void printCommandHelp(std::ostream &out, const CommandSpec &command);
+void printCommandHelp(std::ostream &out, const CommandEntry &command);
 // "hotsync help users": the commands of a group.
-void printGroupHelp(std::ostream &out, const std::string &group, const std::vector<const CommandSpec *> &commands);
+void printGroupHelp(std::ostream &out, const std::string &group, const std::vector<const CommandEntry *> &commands);
 // "hotsync help --all": the overview and the help of every command.
 void printAllHelp(std::ostream &out, const RootOrigin &root);
 // What follows a usage error: the command's synopsis (or its group's, or
 // the program's) and where to read more.
-void printUsageHint(std::ostream &out, const CommandSpec *command, const std::string &group = {});
+void printUsageHint(std::ostream &out, const CommandEntry *command, const std::string &group = {});
 void printVersion(std::ostream &out);
 
 } // namespace hotsynctool

@@ -36,7 +36,7 @@ int help(const std::vector<std::string> &words, const RootOrigin &root, std::ost
         return exitSuccess;
     }
     std::size_t used = 0;
-    const CommandSpec *command = findCommand(words, used);
+    const CommandEntry *command = findCommand(words, used);
     if (command && used == words.size()) {
         printCommandHelp(out, *command);
         return exitSuccess;
@@ -68,7 +68,7 @@ UsageError noSuchCommand(const std::vector<std::string> &words)
 
 // Finds the root a command works in, and checks that it is there when the
 // command needs it.
-std::optional<HostRoot> rootFor(const CommandSpec &command, const RootOrigin &origin)
+std::optional<HostRoot> rootFor(const CommandEntry &command, const RootOrigin &origin)
 {
     if (!origin.folder) {
         if (command.root == RootUse::None)
@@ -98,7 +98,7 @@ HotSyncTool::HotSyncTool(std::ostream &out, std::ostream &err, Streams streams)
 
 int HotSyncTool::run(std::vector<std::string> args)
 {
-    const CommandSpec *command = nullptr;
+    const CommandEntry *command = nullptr;
     std::string group;
     try {
         GlobalOptions global = parseGlobalOptions(args);

@@ -87,7 +87,7 @@ int queueClear(Invocation &inv)
 
 } // namespace
 
-std::vector<CommandSpec> installCommands()
+std::vector<CommandEntry> installCommands()
 {
     return {
         {"install",

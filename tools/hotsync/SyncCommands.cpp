@@ -140,7 +140,7 @@ int restore(Invocation &inv)
 
 } // namespace
 
-std::vector<CommandSpec> syncCommands()
+std::vector<CommandEntry> syncCommands()
 {
     auto syncOptions = userOptions();
     syncOptions.insert(

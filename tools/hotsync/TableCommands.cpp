@@ -61,7 +61,7 @@ int report(Invocation &inv)
 
 } // namespace
 
-std::vector<CommandSpec> tableCommands()
+std::vector<CommandEntry> tableCommands()
 {
     auto exportOptions = userOptions();
     exportOptions.insert(exportOptions.end(),

@@ -111,7 +111,7 @@ int usersRename(Invocation &inv)
 
 } // namespace
 
-std::vector<CommandSpec> userCommands()
+std::vector<CommandEntry> userCommands()
 {
     return {
         {"users add",
