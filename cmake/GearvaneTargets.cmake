@@ -1,9 +1,19 @@
 # Helpers shared by every module of the suite.
 
-function(gv_optional_subdirectory dir)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${dir})
+# Adds a module's folder. A missing folder stops the configuration: a
+# checkout without it would otherwise build a smaller suite without a word.
+# Whether a part is built at all is decided by options such as GV_BUILD_GUI.
+function(gv_add_subdirectory dir)
+  if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    message(FATAL_ERROR "The source folder ${CMAKE_CURRENT_SOURCE_DIR}/${dir} (or its CMakeLists.txt) is missing")
   endif()
+  add_subdirectory(${dir})
+endfunction()
+
+# The former name, still used by the modules' own lists; it adds the folder
+# the same way and equally refuses a missing one.
+function(gv_optional_subdirectory dir)
+  gv_add_subdirectory(${dir})
 endfunction()
 
 # Registers a core (Qt-free) target; the check at the end of configuration

@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QStackedWidget>
+#include <QTabWidget>
 
 #include <stdexcept>
 
@@ -50,6 +52,14 @@ void failIf(bool fail, const char *part)
 {
     if (fail)
         throw std::runtime_error(part);
+}
+
+// A page of a tab widget: a child of the tab widget's page stack.
+bool isTabPage(const QWidget *widget)
+{
+    const QWidget *stack = widget->parentWidget();
+    return qobject_cast<const QStackedWidget *>(stack) != nullptr && stack->parentWidget() != nullptr &&
+           qobject_cast<const QTabWidget *>(stack->parentWidget()) != nullptr;
 }
 
 } // namespace
@@ -172,7 +182,7 @@ void TCustomEditButton::SetButtonVisible(bool value)
 
 TEditCharCase TCustomEditButton::GetCharCase() const
 {
-    return FDropDown ? FDropDown->GetCharCase() : ecNormal;
+    return FDropDown ? FDropDown->GetCharCase() : ::ecNormal;
 }
 
 void TCustomEditButton::SetCharCase(TEditCharCase value)
@@ -398,17 +408,75 @@ void TCustomEditButton::resizeEvent(QResizeEvent *event)
     WMSize();
 }
 
+bool TCustomEditButton::FrameEnabled() const
+{
+    return FFrame ? FFrame->GetEnabled() : false;
+}
+
+void TCustomEditButton::SetFrameEnabled(bool value)
+{
+    if (FFrame)
+        FFrame->SetEnabled(value);
+}
+
+TCustomEditButton::TFrameBorders TCustomEditButton::FrameFocusBorders() const
+{
+    return TFrameBorders::fromInt(FFrame ? static_cast<int>(FFrame->GetFocusBorders()) : 0);
+}
+
+void TCustomEditButton::SetFrameFocusBorders(TFrameBorders value)
+{
+    if (FFrame)
+        FFrame->SetFocusBorders(static_cast<dbcontrols::TwwEditFrameEnabledSet>(value.toInt()));
+}
+
+TCustomEditButton::TFrameBorders TCustomEditButton::FrameNonFocusBorders() const
+{
+    return TFrameBorders::fromInt(FFrame ? static_cast<int>(FFrame->GetNonFocusBorders()) : 0);
+}
+
+void TCustomEditButton::SetFrameNonFocusBorders(TFrameBorders value)
+{
+    if (FFrame)
+        FFrame->SetNonFocusBorders(static_cast<dbcontrols::TwwEditFrameEnabledSet>(value.toInt()));
+}
+
+TCustomEditButton::TFocusStyleValue TCustomEditButton::FrameFocusStyle() const
+{
+    return static_cast<TFocusStyleValue>(FFrame ? FFrame->GetFocusStyle() : dbcontrols::efsFrameBox);
+}
+
+void TCustomEditButton::SetFrameFocusStyle(TFocusStyleValue value)
+{
+    if (FFrame)
+        FFrame->SetFocusStyle(static_cast<dbcontrols::TwwEditFocusStyle>(value));
+}
+
+TCustomEditButton::TFocusStyleValue TCustomEditButton::FrameNonFocusStyle() const
+{
+    return static_cast<TFocusStyleValue>(FFrame ? FFrame->GetNonFocusStyle() : dbcontrols::efsFrameBox);
+}
+
+void TCustomEditButton::SetFrameNonFocusStyle(TFocusStyleValue value)
+{
+    if (FFrame)
+        FFrame->SetNonFocusStyle(static_cast<dbcontrols::TwwEditFocusStyle>(value));
+}
+
 QColor TCustomEditButton::BackgroundColor() const
 {
-    // Panels, group boxes, notebooks (QStackedWidget is a QFrame) and forms
-    // lend the control their colour; other parents, such as the plain page
-    // of a tab widget, leave it the button face.
+    // Panels (a plain QWidget or a QFrame), group boxes, notebooks
+    // (QStackedWidget is a QFrame) and forms lend the control their colour.
+    // Other parents, such as the page of a tab widget, leave it the button
+    // face: a tab page is a plain QWidget too, told apart by its tab widget.
     // The central widget of a main window stands for the form itself.
     const QWidget *parent = parentWidget();
     const auto *mainWindow = parent ? qobject_cast<const QMainWindow *>(parent->parentWidget()) : nullptr;
     const bool centralWidget = mainWindow != nullptr && mainWindow->centralWidget() == parent;
+    const bool plainPanel = parent != nullptr && parent->metaObject() == &QWidget::staticMetaObject &&
+                            !isTabPage(parent);
     if (parent && (qobject_cast<const QFrame *>(parent) || qobject_cast<const QGroupBox *>(parent) ||
-                   parent->isWindow() || centralWidget))
+                   parent->isWindow() || centralWidget || plainPanel))
         return parent->palette().color(parent->backgroundRole());
     return palette().color(QPalette::Button);
 }
@@ -423,10 +491,10 @@ void TCustomEditButton::paintEvent(QPaintEvent *)
     if (FFrame && FFrame->GetEnabled()) {
         using namespace dbcontrols;
         const TwwEditFrameEnabledSet borders = FFrame->GetNonFocusBorders();
-        const bool left = borders & wwBorderBit(efLeftBorder);
-        const bool top = borders & wwBorderBit(efTopBorder);
-        const bool right = borders & wwBorderBit(efRightBorder);
-        const bool bottom = borders & wwBorderBit(efBottomBorder);
+        const bool left = borders & wwBorderBit(dbcontrols::efLeftBorder);
+        const bool top = borders & wwBorderBit(dbcontrols::efTopBorder);
+        const bool right = borders & wwBorderBit(dbcontrols::efRightBorder);
+        const bool bottom = borders & wwBorderBit(dbcontrols::efBottomBorder);
         const QColor black(Qt::black);
         const int x0 = left ? 1 : 2;
         const int x1 = right ? w - 1 : w - 2;

@@ -223,9 +223,25 @@ TDateTime EncodeDate(int year, int month, int day)
     return static_cast<double>(daysFromCivilStart(year, month, day) - DateDelta);
 }
 
+namespace {
+
+// Date-times from 0001-01-01 to 9999-12-31, the dates EncodeDate makes; a
+// value outside them (another program may have stored anything) is refused
+// before it is converted to a day count.
+void checkDateRange(TDateTime value)
+{
+    constexpr double first = -693593.0;  // 0001-01-01
+    constexpr double after = 2958466.0;  // 10000-01-01
+    if (!std::isfinite(value) || value <= first - 1 || value >= after)
+        throw EConvertError("Invalid argument to date decode");
+}
+
+} // namespace
+
 void DecodeDateTime(TDateTime value, int &year, int &month, int &day, int &hour, int &minute, int &second,
                     int &millisecond)
 {
+    checkDateRange(value);
     double whole = std::trunc(value);
     long long msecs = std::llround(std::fabs(value - whole) * MSecsPerDay);
     long long days = static_cast<long long>(whole);
@@ -243,6 +259,7 @@ void DecodeDateTime(TDateTime value, int &year, int &month, int &day, int &hour,
 
 int DayOfWeek(TDateTime value)
 {
+    checkDateRange(value);
     long long days = static_cast<long long>(std::trunc(value));
     // 1899-12-30 was a Saturday (7).
     long long dow = ((days % 7) + 7 + 6) % 7; // 0 = Sunday

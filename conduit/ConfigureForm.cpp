@@ -1,5 +1,7 @@
 #include "ConfigureForm.h"
 
+#include "formfont/FormFont.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
@@ -18,9 +20,7 @@ TfrmConfigure::TfrmConfigure(QWidget *parent) : QDialog(parent)
     setFixedSize(390, 227);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    QFont font("MS Sans Serif");
-    font.setPointSize(8);
-    setFont(font);
+    setFont(formfont::DialogFont(8));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
 
@@ -74,6 +74,11 @@ TfrmConfigure::TfrmConfigure(QWidget *parent) : QDialog(parent)
     connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
     // "&Help" has no action of its own.
+
+    // The layout grows with the font the dialog actually gets; the picture
+    // keeps its own size.
+    formfont::ScaleForm(this);
+    imgMain->resize(picture.size());
 }
 
 int TfrmConfigure::GetAction() const

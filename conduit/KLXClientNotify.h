@@ -106,7 +106,8 @@ public:
     // database.
     void crossReferencePass();
 
-    // Fields in their declared order.
+    // The sync object's fields, in the order of its class layout (which
+    // other code built against this class relies on): leave the order as it is.
     std::string UserName;
     com::ComPtr<palmsync::IPDDatabaseQuery> DatabaseQuery;
     com::ComPtr<palmsync::IPDHotsyncInfo> HotsyncInfo;

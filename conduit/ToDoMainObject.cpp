@@ -133,17 +133,19 @@ void TToDoMainObject::packRemote(palmsync::IPDUtility *utility)
 void TToDoMainObject::readFromDesktop(desktopdb::Table &dataSet)
 {
     TToDoObject::readFromDesktop(dataSet);
-    Rec.VehicleId = dataSet.fieldByName("VehicleId").asInteger();
-    Rec.Mileage = dataSet.fieldByName("Mileage").asInteger();
-    Rec.Type = dataSet.fieldByName("Type").asString();
-    Rec.TranDate = DateTimeToHandheldDate(dataSet.fieldByName("TranDate").asDateTime());
-    Rec.TotalCost = FloatToDecimalPair(dataSet.fieldByName("TotalCost").asFloat());
-    Rec.Qty = FloatToDecimalPair(dataSet.fieldByName("Qty").asFloat());
-    Rec.VendorId = dataSet.fieldByName("VendorId").asInteger();
-    Rec.FuelGradeId = dataSet.fieldByName("FuelGradeId").asInteger();
-    Rec.MiscBits = dataSet.fieldByName("MiscBits").asInteger();
-    Rec.Notes = dataSet.fieldByName("Notes").asString();
-    Rec.Filler = dataSet.fieldByName("Filler").asString();
+    Rec.VehicleId = desktopValue(dataSet, "VehicleId", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.Mileage = desktopValue(dataSet, "Mileage", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.Type = desktopValue(dataSet, "Type", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.TranDate =
+        desktopValue(dataSet, "TranDate", [](desktopdb::Field &f) { return DateTimeToHandheldDate(f.asDateTime()); });
+    Rec.TotalCost =
+        desktopValue(dataSet, "TotalCost", [](desktopdb::Field &f) { return FloatToDecimalPair(f.asFloat()); });
+    Rec.Qty = desktopValue(dataSet, "Qty", [](desktopdb::Field &f) { return FloatToDecimalPair(f.asFloat()); });
+    Rec.VendorId = desktopValue(dataSet, "VendorId", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.FuelGradeId = desktopValue(dataSet, "FuelGradeId", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.MiscBits = desktopValue(dataSet, "MiscBits", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.Notes = desktopValue(dataSet, "Notes", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.Filler = desktopValue(dataSet, "Filler", [](desktopdb::Field &f) { return f.asString(); });
     FTranDate = HandheldDateToDateTime(Rec.TranDate);
     FQty = DecimalPairToFloat(Rec.Qty);
     FTotalCost = DecimalPairToFloat(Rec.TotalCost);

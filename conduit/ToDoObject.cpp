@@ -35,11 +35,23 @@ void TToDoObject::readFromRemote(palmsync::IPDUtility *utility, const ByteArray 
 void TToDoObject::readFromDesktop(desktopdb::Table &dataSet)
 {
     RecNo = dataSet.recNo();
-    RecordId = dataSet.fieldByName("DBID").asInteger();
-    UserName = dataSet.fieldByName("UserName").asString();
-    Modified = dataSet.fieldByName("Modified").asBoolean();
-    Synced = dataSet.fieldByName("Synced").asBoolean();
-    Deleted = dataSet.fieldByName("Deleted").asBoolean();
+    RecordId = desktopValue(dataSet, "DBID", [](desktopdb::Field &f) { return f.asInteger(); });
+    UserName = desktopValue(dataSet, "UserName", [](desktopdb::Field &f) { return f.asString(); });
+    Modified = desktopValue(dataSet, "Modified", [](desktopdb::Field &f) { return f.asBoolean(); });
+    Synced = desktopValue(dataSet, "Synced", [](desktopdb::Field &f) { return f.asBoolean(); });
+    Deleted = desktopValue(dataSet, "Deleted", [](desktopdb::Field &f) { return f.asBoolean(); });
+}
+
+std::string TToDoObject::desktopRowContext(desktopdb::Table &dataSet, const char *column)
+{
+    // The stored text of the DBID, which names the row even when it is not
+    // a number itself.
+    std::string id = "?";
+    try {
+        id = dataSet.fieldByName("DBID").asString();
+    } catch (...) {
+    }
+    return " (" + dataSet.tableName() + " DBID " + id + ", column " + column + ")";
 }
 
 void TToDoObject::writeToRemote(palmsync::IPDRecordAdapter *adapter, palmsync::IPDUtility *utility,

@@ -21,7 +21,9 @@ constexpr std::int32_t AttrDirty = 0x40;
 
 class TToDoObject {
 public:
-    // Fields in their declared order.
+    // Declared in one fixed order: the layout of the object is part of the
+    // class's binary interface, which the subclasses build on. Add new
+    // fields at the end only.
     std::string UserName;
     bool Deleted = false;
     bool Modified = false;
@@ -38,8 +40,9 @@ public:
     explicit TToDoObject(const std::string &userName) : UserName(userName) {}
     virtual ~TToDoObject() = default;
 
-    // The operations in their slot order (the constructor stands in the
-    // second slot).
+    // The virtual operations, declared in one fixed order: the order of the
+    // vtable slots is part of the class's binary interface, which the four
+    // subclasses override slot for slot. Do not reorder or insert.
     virtual void setRecordId(std::int32_t id);
     // Copies id, attributes and desktop flags (and, in a subclass, the
     // content) from an object of the same class; keeps UserName, RawData,
@@ -77,6 +80,22 @@ protected:
     std::int32_t writeDWord(palmsync::IPDUtility *utility, std::int32_t offset, std::int32_t value);
     std::int32_t writeWord(palmsync::IPDUtility *utility, std::int32_t offset, std::uint16_t value);
     void writeText(palmsync::IPDUtility *utility, std::int32_t offset, const std::string &text);
+
+    // Reads one column of the desktop row through `convert`. A value that
+    // cannot be converted stops the run; the message then names the table,
+    // the row's DBID and the column, so the user can find the value and
+    // mend it.
+    template <class F>
+    static auto desktopValue(desktopdb::Table &dataSet, const char *column, F &&convert)
+        -> decltype(convert(dataSet.fieldByName(column)))
+    {
+        try {
+            return convert(dataSet.fieldByName(column));
+        } catch (const std::exception &e) {
+            throw EConvertError(std::string(e.what()) + desktopRowContext(dataSet, column));
+        }
+    }
+    static std::string desktopRowContext(desktopdb::Table &dataSet, const char *column);
 
 private:
     void ensureRawSize(std::size_t size);

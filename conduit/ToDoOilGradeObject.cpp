@@ -31,8 +31,7 @@ std::unique_ptr<TToDoObject> TToDoOilGradeObject::clone() const
 bool TToDoOilGradeObject::equals(const TToDoObject &other) const
 {
     const auto *o = dynamic_cast<const TToDoOilGradeObject *>(&other);
-    return o && Rec.Id == o->Rec.Id && ItemCost == o->ItemCost && Rec.Name == o->Rec.Name &&
-           Rec.Notes == o->Rec.Notes;
+    return o && Rec.Id == o->Rec.Id && ItemCost == o->ItemCost && Rec.Name == o->Rec.Name && Rec.Notes == o->Rec.Notes;
 }
 
 void TToDoOilGradeObject::unpackRemote(palmsync::IPDUtility *utility)
@@ -55,9 +54,10 @@ void TToDoOilGradeObject::packRemote(palmsync::IPDUtility *utility)
 void TToDoOilGradeObject::readFromDesktop(desktopdb::Table &dataSet)
 {
     TToDoObject::readFromDesktop(dataSet);
-    Rec.ItemCost = FloatToDecimalPair(dataSet.fieldByName("ItemCost").asFloat());
-    Rec.Name = dataSet.fieldByName("Name").asString();
-    Rec.Notes = dataSet.fieldByName("Notes").asString();
+    Rec.ItemCost =
+        desktopValue(dataSet, "ItemCost", [](desktopdb::Field &f) { return FloatToDecimalPair(f.asFloat()); });
+    Rec.Name = desktopValue(dataSet, "Name", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.Notes = desktopValue(dataSet, "Notes", [](desktopdb::Field &f) { return f.asString(); });
     ItemCost = DecimalPairToFloat(Rec.ItemCost);
 }
 

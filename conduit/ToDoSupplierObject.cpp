@@ -48,10 +48,10 @@ void TToDoSupplierObject::packRemote(palmsync::IPDUtility *utility)
 void TToDoSupplierObject::readFromDesktop(desktopdb::Table &dataSet)
 {
     TToDoObject::readFromDesktop(dataSet);
-    Rec.MainId = dataSet.fieldByName("MainId").asInteger();
-    Rec.Name = dataSet.fieldByName("Name").asString();
-    Rec.Notes = dataSet.fieldByName("Notes").asString();
-    Rec.Filler = dataSet.fieldByName("Filler").asString();
+    Rec.MainId = desktopValue(dataSet, "MainId", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.Name = desktopValue(dataSet, "Name", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.Notes = desktopValue(dataSet, "Notes", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.Filler = desktopValue(dataSet, "Filler", [](desktopdb::Field &f) { return f.asString(); });
 }
 
 void TToDoSupplierObject::writeToDesktop(desktopdb::Table &dataSet, bool modified, bool deleted, bool synced)

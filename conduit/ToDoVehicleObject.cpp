@@ -61,15 +61,15 @@ void TToDoVehicleObject::packRemote(palmsync::IPDUtility *utility)
 void TToDoVehicleObject::readFromDesktop(desktopdb::Table &dataSet)
 {
     TToDoObject::readFromDesktop(dataSet);
-    Rec.OilGradeId = dataSet.fieldByName("OilGradeId").asInteger();
-    Rec.ModelYear = dataSet.fieldByName("ModelYear").asInteger();
-    Rec.MilesPerYear = dataSet.fieldByName("MilesPerYear").asInteger();
-    Rec.Name = dataSet.fieldByName("Name").asString();
-    Rec.Filler = dataSet.fieldByName("Filler").asString();
-    Rec.Make = dataSet.fieldByName("Make").asString();
-    Rec.Model = dataSet.fieldByName("Model").asString();
-    Rec.TireSize = dataSet.fieldByName("TireSize").asString();
-    Rec.Notes = dataSet.fieldByName("Notes").asString();
+    Rec.OilGradeId = desktopValue(dataSet, "OilGradeId", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.ModelYear = desktopValue(dataSet, "ModelYear", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.MilesPerYear = desktopValue(dataSet, "MilesPerYear", [](desktopdb::Field &f) { return f.asInteger(); });
+    Rec.Name = desktopValue(dataSet, "Name", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.Filler = desktopValue(dataSet, "Filler", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.Make = desktopValue(dataSet, "Make", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.Model = desktopValue(dataSet, "Model", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.TireSize = desktopValue(dataSet, "TireSize", [](desktopdb::Field &f) { return f.asString(); });
+    Rec.Notes = desktopValue(dataSet, "Notes", [](desktopdb::Field &f) { return f.asString(); });
 }
 
 void TToDoVehicleObject::writeToDesktop(desktopdb::Table &dataSet, bool modified, bool deleted, bool synced)

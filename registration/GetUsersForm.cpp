@@ -1,5 +1,7 @@
 #include "GetUsersForm.h"
 
+#include "formfont/FormFont.h"
+
 #include "palmcontrols/ControlFactory.h"
 #include "palmcontrols/TUserData.h"
 #include "palmcontrols/TUserManager.h"
@@ -103,7 +105,8 @@ TfrmGetUsers::TfrmGetUsers(TclsUtils &utils, QWidget *parent) : QDialog(parent),
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setFixedSize(390, 227);
-    QFont font(QStringLiteral("MS Sans Serif"));
+    formfont::RegisterSubstitutes();
+    QFont font(QString::fromLatin1(formfont::DialogFamily));
     font.setPixelSize(11);
     setFont(font);
     QPalette face = palette();
@@ -157,6 +160,8 @@ TfrmGetUsers::TfrmGetUsers(TclsUtils &utils, QWidget *parent) : QDialog(parent),
     setTabOrder(btnOK, btnCancel);
     setTabOrder(btnCancel, grdUsers);
 
+    // The layout grows with the font the dialog actually gets.
+    formfont::ScaleForm(this);
     FormCreate();
 }
 
@@ -332,6 +337,10 @@ void TfrmGetUsers::FormShow()
 {
     FitLastColumn();
     OkPressed = false;
+    // OK starts disabled, so the focus would land on Cancel, where a Space
+    // meant for the grid closes the picker. The grid takes it: Space marks
+    // the current row, and Enter does nothing until OK is enabled.
+    grdUsers->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmGetUsers::btnOKClick()

@@ -51,16 +51,25 @@ void InstallForUsers(TclsUtils &utils, const std::string &fileName)
         ~Release() { ClearUserList(list); }
     } release{users};
     // A user whose file could not be queued would otherwise wait in vain for
-    // it while the run reports success.
+    // it while the run reports success. One user's failure does not keep the
+    // file from the others: every user is tried, and the failures are
+    // reported together at the end.
+    std::string failures;
     for (std::size_t i = 0; i < users.Count(); ++i) {
         const TUserObject &user = users.Object(i);
-        std::int32_t r = userData->SelectUser(user.UserId);
-        if (r < 0)
-            throw std::runtime_error("SelectUser Failed with Error " + std::to_string(r) + " for user " +
-                                     user.UserName);
-        r = userData->QueueInstall(fileName);
-        if (r < 0)
-            throw std::runtime_error("QueueInstall Failed with Error " + std::to_string(r) + " for user " +
-                                     user.UserName);
+        std::string failure;
+        try {
+            std::int32_t r = userData->SelectUser(user.UserId);
+            if (r < 0)
+                failure = "SelectUser Failed with Error " + std::to_string(r) + " for user " + user.UserName;
+            else if ((r = userData->QueueInstall(fileName)) < 0)
+                failure = "QueueInstall Failed with Error " + std::to_string(r) + " for user " + user.UserName;
+        } catch (const std::exception &e) {
+            failure = std::string(e.what()) + " (user " + user.UserName + ")";
+        }
+        if (!failure.empty())
+            failures += (failures.empty() ? "" : "\r") + failure;
     }
+    if (!failures.empty())
+        throw std::runtime_error(failures);
 }

@@ -1,25 +1,42 @@
 #include "UserObject.h"
 
-#include <algorithm>
+#include <QCollator>
+#include <QLocale>
+#include <QString>
 
 namespace {
-unsigned char fold(char c)
+
+// The user's collation, without regard to case. The C locale has no
+// collation of its own (it would order by code point, "Émile" after "zed"),
+// so it takes the English one.
+const QCollator &nameCollator()
 {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+    static const QCollator collator = [] {
+        QLocale locale;
+        if (locale.language() == QLocale::C)
+            locale = QLocale(QLocale::English, QLocale::UnitedStates);
+        QCollator c(locale);
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        c.setNumericMode(false);
+        return c;
+    }();
+    return collator;
 }
+
 } // namespace
 
 int CompareUserNames(const std::string &a, const std::string &b)
 {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char x = fold(a[i]);
-        const unsigned char y = fold(b[i]);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    const QString x = QString::fromStdString(a);
+    const QString y = QString::fromStdString(b);
+    const int byCollation = nameCollator().compare(x, y);
+    if (byCollation != 0)
+        return byCollation < 0 ? -1 : 1;
+    // Names the collation holds equal apart from case count as equal; any
+    // other remaining difference (characters the collation ignores) is
+    // ordered by Unicode case folding, so that the order is always the same.
+    const int folded = x.compare(y, Qt::CaseInsensitive);
+    return folded < 0 ? -1 : (folded > 0 ? 1 : 0);
 }
 
 void ClearUserList(TUserList &list)

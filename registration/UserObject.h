@@ -19,7 +19,8 @@ struct TUserInfo {
     std::unique_ptr<TUserObject> User;
 };
 
-// Compares two user names without regard to (ASCII) case: < 0, 0 or > 0.
+// Compares two user names as the user's locale sorts them, without regard
+// to case (Unicode case folding): < 0, 0 or > 0.
 int CompareUserNames(const std::string &a, const std::string &b);
 
 // A list of named objects, kept sorted by name without regard to case, with

@@ -21,7 +21,7 @@ std::vector<std::filesystem::path> fuzzInputs(const std::string &fuzzFolder)
     std::vector<std::filesystem::path> files;
     for (const auto &folder : std::filesystem::directory_iterator(sourceDir() / fuzzFolder)) {
         const std::string name = folder.path().filename().string();
-        if (!folder.is_directory() || (name.rfind("corpus", 0) != 0 && name != "crashers"))
+        if (!folder.is_directory() || (name.rfind("corpus", 0) != 0 && name.rfind("crashers", 0) != 0))
             continue;
         for (const auto &file : std::filesystem::directory_iterator(folder.path())) {
             if (file.is_regular_file() && file.path().filename() != ".gitkeep")

@@ -11,8 +11,8 @@ std::filesystem::path binaryDir();
 // Root of the source tree, for fixture files kept beside the tests.
 std::filesystem::path sourceDir();
 // Every file of the seed corpora and saved crashers of a fuzzer: the folders
-// whose name starts with "corpus" or is "crashers" in `fuzzFolder` (relative
-// to the source tree), sorted.
+// whose name starts with "corpus" or "crashers" in `fuzzFolder` (relative to
+// the source tree), sorted.
 std::vector<std::filesystem::path> fuzzInputs(const std::string &fuzzFolder);
 
 } // namespace gvtest

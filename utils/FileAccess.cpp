@@ -1,5 +1,7 @@
 #include "utils/FileAccess.h"
 
+#include "utils/FlagFile.h"
+
 #include "utils/TextFormat.h"
 
 #include <cerrno>
@@ -170,7 +172,7 @@ bool appendLines(const std::string &fileName, const std::vector<std::string> &li
     return true;
 }
 
-void deleteFiles(const std::string &pattern)
+std::vector<std::string> deleteFiles(const std::string &pattern)
 {
     const auto slash = pattern.rfind('/');
     std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash);
@@ -180,11 +182,11 @@ void deleteFiles(const std::string &pattern)
     if (mask == "*.*")
         mask = "*";
     if (mask.empty())
-        return;
+        return {};
 
     DIR *dir = ::opendir(folder.c_str());
     if (dir == nullptr)
-        return;
+        return {};
     std::vector<std::string> doomed;
     while (const dirent *entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
@@ -196,8 +198,17 @@ void deleteFiles(const std::string &pattern)
             doomed.push_back(path);
     }
     ::closedir(dir);
-    for (const auto &path : doomed)
-        ::unlink(path.c_str());
+    std::vector<std::string> left;
+    for (const auto &path : doomed) {
+        struct stat st {};
+        const bool link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        // A regular file goes only when no other process holds its lock,
+        // which is how a held flag file is told from a stale one.
+        const bool deleted = link ? ::unlink(path.c_str()) == 0 || errno == ENOENT : deleteFlagFile(path);
+        if (!deleted)
+            left.push_back(path);
+    }
+    return left;
 }
 
 std::string tempDirectory()

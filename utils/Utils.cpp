@@ -5,9 +5,12 @@
 #include "utils/TextFormat.h"
 #include "utils/VersionInfo.h"
 
+#include "updater/LaunchUtils.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QLocale>
+#include <QPointer>
 #include <QWidget>
 
 #include <set>
@@ -104,6 +107,22 @@ Qt::CursorShape replaceCursor(Qt::CursorShape cursor)
     return previous;
 }
 
+// The window a box belongs to: the active modal window, else the active
+// window, else the first visible top-level window. A box with a parent is a
+// secondary window, so answering it never closes the program's last window
+// while its main form is hidden.
+QWidget *boxParent()
+{
+    if (QWidget *modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow(); active != nullptr && active->isVisible())
+        return active;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->windowType() != Qt::Popup && window->windowType() != Qt::ToolTip)
+            return window;
+    return nullptr;
+}
+
 } // namespace
 
 Qt::CursorShape TclsUtils::SetCursor(Qt::CursorShape cursor)
@@ -142,8 +161,12 @@ QMessageBox::StandardButton TclsUtils::showBox(TMsgDlgType type, const std::stri
                      {QMessageBox::NoIcon, nullptr}};
         const auto &look = looks[type >= mtWarning && type <= mtCustom ? type : mtCustom];
         const QString title = look.title ? QString::fromLatin1(look.title) : QGuiApplication::applicationDisplayName();
-        QMessageBox box(look.icon, title, displayText(text), buttons);
-        return static_cast<QMessageBox::StandardButton>(box.exec());
+        // On the heap: a parent that goes away while the box is open takes
+        // the box with it.
+        QPointer<QMessageBox> box = new QMessageBox(look.icon, title, displayText(text), buttons, boxParent());
+        const int answer = box->exec();
+        delete box.data();
+        return static_cast<QMessageBox::StandardButton>(answer);
     } catch (...) {
         return QMessageBox::NoButton;
     }
@@ -300,15 +323,20 @@ std::string TclsUtils::ComputerName(bool forFileName)
 
 int TclsUtils::NextInstanceNumber(const std::string &className, const std::string &title)
 {
-    if (!haveWidgets())
-        return 1;
-    const QString wantedClass = QString::fromStdString(className);
     std::set<QString> titles;
-    for (const QWidget *window : QApplication::topLevelWidgets()) {
-        QString name = QString::fromLatin1(window->metaObject()->className());
-        name = name.mid(name.lastIndexOf(QLatin1String("::")) + (name.contains(QLatin1String("::")) ? 2 : 0));
-        if (name == wantedClass || window->objectName() == wantedClass)
-            titles.insert(window->windowTitle());
+    // Other instances run in processes of their own: every top-level window
+    // of the display counts by its title. An X11 window carries no widget
+    // class, so the class name narrows only this process's own windows.
+    for (const updater::TTopLevelWindow &window : updater::TopLevelWindows())
+        titles.insert(QString::fromStdString(window.title));
+    if (haveWidgets()) {
+        const QString wantedClass = QString::fromStdString(className);
+        for (const QWidget *window : QApplication::topLevelWidgets()) {
+            QString name = QString::fromLatin1(window->metaObject()->className());
+            name = name.mid(name.lastIndexOf(QLatin1String("::")) + (name.contains(QLatin1String("::")) ? 2 : 0));
+            if (name == wantedClass || window->objectName() == wantedClass)
+                titles.insert(window->windowTitle());
+        }
     }
     const QString base = QString::fromStdString(title);
     int n = 1;
@@ -355,9 +383,9 @@ bool TclsUtils::AppendLines(const std::string &fileName, const std::vector<std::
     return gvutils::appendLines(fileName, lines);
 }
 
-void TclsUtils::DeleteFiles(const std::string &pattern)
+std::vector<std::string> TclsUtils::DeleteFiles(const std::string &pattern)
 {
-    gvutils::deleteFiles(pattern);
+    return gvutils::deleteFiles(pattern);
 }
 
 // ---- Flag file

@@ -399,6 +399,41 @@ TYPED_TEST(EditButtonBehaviourTest, FailingHandlerDoesNotEscapeTheEventLoop)
     SUCCEED();
 }
 
+// A form built in Qt Designer stores these settings by name and sets them
+// through the meta-object, enumerations by their names.
+TYPED_TEST(EditButtonBehaviourTest, StoredSettingsCanBeSetByNameAsAFormDoes)
+{
+    struct Case {
+        const char *property;
+        QVariant value;
+        std::function<bool(TCustomEditButton &)> holds;
+    };
+    const Case cases[] = {
+        {"BorderStyle", QStringLiteral("bsSingle"), [](auto &c) { return c.GetBorderStyle() == ::bsSingle; }},
+        {"CharCase", QStringLiteral("ecUpperCase"), [](auto &c) { return c.GetCharCase() == ::ecUpperCase; }},
+        {"PasswordChar", QVariant::fromValue(QChar(u'*')), [](auto &c) { return c.GetPasswordChar() == u'*'; }},
+        {"FrameEnabled", true, [](auto &c) { return c.GetFrame()->GetEnabled(); }},
+        {"FrameFocusBorders", QStringLiteral("TopBorder"),
+         [](auto &c) { return c.GetFrame()->GetFocusBorders() == 2u; }},
+        {"FrameNonFocusBorders", QStringLiteral("LeftBorder|BottomBorder"),
+         [](auto &c) { return c.GetFrame()->GetNonFocusBorders() == 9u; }},
+        {"FrameFocusStyle", QStringLiteral("efsFrameFlat"),
+         [](auto &c) { return c.GetFrame()->GetFocusStyle() == dbcontrols::efsFrameFlat; }},
+        {"FrameNonFocusStyle", QStringLiteral("efsFrameSunken"),
+         [](auto &c) { return c.GetFrame()->GetNonFocusStyle() == dbcontrols::efsFrameSunken; }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.property);
+        const QMetaObject *meta = this->control()->metaObject();
+        const int index = meta->indexOfProperty(c.property);
+        ASSERT_GE(index, 0);
+        EXPECT_TRUE(meta->property(index).isDesignable());
+        EXPECT_TRUE(meta->property(index).isStored());
+        ASSERT_TRUE(this->control()->setProperty(c.property, c.value));
+        EXPECT_TRUE(c.holds(*this->control()));
+    }
+}
+
 TEST(EditButtonSettingsTest, EditSettingsReachTheInnerEdit)
 {
     FormWith<TEditButton> f;

@@ -48,6 +48,16 @@ struct PaintSetup {
     QImage image() const { return control->grab().toImage(); }
 };
 
+// A parent that lends the control no colour: the page of a tab widget.
+QWidget *tabPage(QWidget *form)
+{
+    auto *tabs = new QTabWidget(form);
+    tabs->resize(300, 200);
+    auto *page = new QWidget;
+    tabs->addTab(page, QStringLiteral("Page"));
+    return page;
+}
+
 struct ParentCase {
     const char *name;
     std::function<QWidget *(QWidget *form)> makeParent;
@@ -75,7 +85,7 @@ TEST(EditButtonPaintTest, BackgroundDependsOnTheKindOfParent)
              return page;
          },
          false},
-        {"PlainWidget", [](QWidget *form) { return new QWidget(form); }, false},
+        {"PlainWidgetPanel", [](QWidget *form) { return new QWidget(form); }, true},
         {"MainWindowCentralWidget",
          [](QWidget *form) {
              auto *window = new QMainWindow(form);
@@ -100,7 +110,7 @@ TEST(EditButtonPaintTest, BackgroundDependsOnTheKindOfParent)
 TEST(EditButtonPaintTest, SunkenEdgeWithoutFrame)
 {
     PaintSetup s;
-    s.build(new QWidget(s.form.get()));
+    s.build(tabPage(s.form.get()));
     const QImage image = s.image();
     const int w = 83, h = 25;
     struct Pixel {
@@ -123,7 +133,7 @@ TEST(EditButtonPaintTest, GapAboveAndLeftOfTheEditTakesTheEditColour)
     for (bool buttonVisible : {true, false}) {
         SCOPED_TRACE(buttonVisible);
         PaintSetup s;
-        s.build(new QWidget(s.form.get()));
+        s.build(tabPage(s.form.get()));
         s.control->SetButtonVisible(buttonVisible);
         const int editWidth = buttonVisible ? 57 : 78;
         const QImage image = s.image();
@@ -154,7 +164,7 @@ TEST(EditButtonPaintTest, FrameDrawsTheNonFocusBordersInBlack)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         PaintSetup s;
-        s.build(new QWidget(s.form.get()));
+        s.build(tabPage(s.form.get()));
         s.control->GetFrame()->SetEnabled(true);
         s.control->GetFrame()->SetNonFocusBorders(c.borders);
         const QImage image = s.image();
@@ -189,7 +199,7 @@ TEST(EditButtonPaintTest, FrameDrawsTheNonFocusBordersInBlack)
 TEST(EditButtonPaintTest, FrameChangesShowWithoutFurtherAction)
 {
     PaintSetup s;
-    s.build(new QWidget(s.form.get()));
+    s.build(tabPage(s.form.get()));
     s.control->GetFrame()->SetEnabled(true);
     s.control->GetFrame()->SetNonFocusBorders(0);
     EXPECT_EQ(s.image().pixelColor(1, 12), kFace);

@@ -3,7 +3,9 @@
 #include "ConfigureForm.h"
 #include "TempDir.h"
 #include "TestPaths.h"
+#include "FormTexts.h"
 #include "com/InprocServer.h"
+#include "formfont/FormFont.h"
 #include "palmsync/SyncSuite.h"
 
 #include <QApplication>
@@ -45,11 +47,20 @@ T *child(QWidget *dialog, const char *name)
     return w;
 }
 
+TEST(TfrmConfigure, EveryTextShowsWholeInItsControl)
+{
+    TfrmConfigure form;
+    form.show();
+    EXPECT_EQ(gvtest::ClippedTexts(&form), std::vector<std::string>{});
+}
+
 TEST(TfrmConfigure, LayoutCaptionsAndDefaults)
 {
     TfrmConfigure form;
     EXPECT_EQ(form.windowTitle(), "Change HotSync Action");
-    EXPECT_EQ(form.size(), QSize(390, 227));
+    // The pixel layout of the dialog font, grown with the font it gets.
+    const QSizeF scale = formfont::FontScale(form.font());
+    EXPECT_EQ(form.size(), formfont::Scaled(QRect(0, 0, 390, 227), scale).size());
     struct Expect {
         QWidget *w;
         QRect rect;
@@ -60,7 +71,9 @@ TEST(TfrmConfigure, LayoutCaptionsAndDefaults)
                              {form.btnOK, {293, 18, 75, 25}},         {form.btnCancel, {293, 45, 75, 25}},
                              {form.btnHelp, {293, 71, 75, 25}},       {form.chkDefault, {293, 119, 97, 17}}};
     for (const auto &p : places)
-        EXPECT_EQ(p.w->geometry(), p.rect) << p.w->objectName().toStdString();
+        EXPECT_EQ(p.w->geometry(), p.w == form.imgMain ? QRect(formfont::Scaled(p.rect, scale).topLeft(), p.rect.size())
+                                                        : formfont::Scaled(p.rect, scale))
+            << p.w->objectName().toStdString();
     EXPECT_EQ(form.gbxAction->title(), "HotSync Action for Gearvane");
     EXPECT_EQ(form.rbHHtoPC->text(), "H&andheld overwrites Desktop");
     EXPECT_EQ(form.chkDefault->text(), "Se&t as default");

@@ -164,6 +164,19 @@ TEST_P(BadHandheldDates, Refused)
 INSTANTIATE_TEST_SUITE_P(Words, BadHandheldDates, ::testing::ValuesIn(kBadDates),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// A date-time that names no date between the years 1 and 9999 (another
+// program may store any number in a date column) is refused, not cast.
+TEST(HandheldDates, DateTimesOutsideTheCalendarAreRefused)
+{
+    const double first = EncodeDate(1, 1, 1), last = EncodeDate(9999, 12, 31) + 0.999;
+    EXPECT_NO_THROW(DateTimeToHandheldDate(first));
+    EXPECT_NO_THROW(DateTimeToHandheldDate(last));
+    for (double value : {first - 1, last + 1, 5.4e280, -1e300, std::nan(""), HUGE_VAL}) {
+        EXPECT_THROW(DateTimeToHandheldDate(value), EConvertError) << value;
+        EXPECT_THROW(DayOfWeek(value), EConvertError) << value;
+    }
+}
+
 TEST(RecordKeys, PaddedToTenCharacters)
 {
     EXPECT_EQ(TKLXGVClientNotify::recordKey(12345), "0000012345");

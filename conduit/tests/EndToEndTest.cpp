@@ -171,15 +171,16 @@ TEST_F(StepReports, TheHostHearsProgressAndWhatEachStepChanged)
 
     std::vector<std::pair<std::string, palmsync::SyncCounts>> steps;
     std::map<std::string, std::pair<std::int32_t, std::int32_t>> lastRead; // table -> done, total
-    palmsync::SessionSettings settings{userName, pathName, 0, handheldDir, {}, {}};
-    settings.onProgress = [&](const std::string &table, const std::string &stage, std::int32_t done,
+    palmsync::SessionObserver observer;
+    observer.onProgress = [&](const std::string &table, const std::string &stage, std::int32_t done,
                               std::int32_t total) {
         if (stage == "reading")
             lastRead[table] = {done, total};
     };
-    settings.onStepDone = [&](const std::string &table, const palmsync::SyncCounts &c) { steps.emplace_back(table, c); };
+    observer.onStepDone = [&](const std::string &table, const palmsync::SyncCounts &c) { steps.emplace_back(table, c); };
     {
-        palmsync::HotSyncSession session(settings);
+        palmsync::HotSyncSession session({userName, pathName, 0, handheldDir});
+        session.observe(observer);
         com::ComPtr<conduit::TKLXGVClientNotify> notify(new conduit::TKLXGVClientNotify);
         std::int16_t result = 1;
         ASSERT_EQ(notify->BeginProcess(&result), com::S_OK);

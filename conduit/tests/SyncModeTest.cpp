@@ -350,6 +350,53 @@ const BadRecordCase kBadRecords[] = {
 INSTANTIATE_TEST_SUITE_P(Records, BadHandheldRecords, ::testing::ValuesIn(kBadRecords),
                          [](const auto &info) { return std::string(info.param.name); });
 
+struct BadDesktopRowCase {
+    const char *name;
+    const char *table;
+    Row row;
+    const char *logLine;
+};
+
+void PrintTo(const BadDesktopRowCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+const BadDesktopRowCase kBadDesktopRows[] = {
+    {"CostBetweenMinusOneAndZero", "MAIN", syncColumns(7, true, true) + Row{{"TotalCost", -0.5}},
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: '-0.5' cannot be stored on the handheld: a value between "
+     "-1 and 0 loses its sign there (MAIN DBID 7, column TotalCost)"},
+    {"QuantityBetweenMinusOneAndZero", "MAIN", syncColumns(8, true, true) + Row{{"Qty", -0.75}},
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: '-0.75' cannot be stored on the handheld: a value between "
+     "-1 and 0 loses its sign there (MAIN DBID 8, column Qty)"},
+    {"ItemCostBetweenMinusOneAndZero", "OILGRADE", syncColumns(9, true, true) + Row{{"ItemCost", -0.25}},
+     "ERROR (Gearvane): syncStandard: syncLocalFromRemote: '-0.25' cannot be stored on the handheld: a value "
+     "between -1 and 0 loses its sign there (OILGRADE DBID 9, column ItemCost)"},
+};
+
+class BadDesktopRows : public HotSyncFixture, public ::testing::WithParamInterface<BadDesktopRowCase> {};
+
+TEST_P(BadDesktopRows, StopTheRunWithALineThatNamesTheRowAndColumn)
+{
+    addRow(GetParam().table, GetParam().row);
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{GetParam().logLine});
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BadDesktopRows, ::testing::ValuesIn(kBadDesktopRows),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(SyncModes, ADateStoredWithATimeOfDayReachesTheHandheldAsMidnight)
+{
+    // 37451.75 is 14 July 2002 18:00, as another program may store it.
+    addRow("MAIN", syncColumns(0, false) + Row{{"TranDate", 37451.75}});
+    EXPECT_EQ(runHotSync(0), std::vector<std::string>{"OK Gearvane"});
+    const auto written = records(kMainDB);
+    ASSERT_EQ(written.size(), 1u);
+    const MainRecord entry = readMain(written[0].data);
+    EXPECT_EQ(std::vector<std::uint16_t>(entry.date, entry.date + 7),
+              (std::vector<std::uint16_t>{0, 0, 0, 14, 7, 2002, 1}));
+}
+
 TEST_F(SyncModes, FailureInsideTableKeepsEarlierWorkAndNextHotSyncConverges)
 {
     addRow("MAIN", syncColumns(0, false) + Row{{"VehicleId", std::int64_t{5}},

@@ -108,14 +108,15 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
 
     bool unloadable = true;
     try {
-        palmsync::SessionSettings settings{user.name, pathName.string(), syncType, handheld, {}, {}};
+        palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld});
+        palmsync::SessionObserver observer;
         if (options.onProgress)
-            settings.onProgress = [&](const std::string &table, const std::string &stage, std::int32_t done,
+            observer.onProgress = [&](const std::string &table, const std::string &stage, std::int32_t done,
                                       std::int32_t total) { options.onProgress(label, table, stage, done, total); };
-        settings.onStepDone = [&](const std::string &table, const palmsync::SyncCounts &counts) {
+        observer.onStepDone = [&](const std::string &table, const palmsync::SyncCounts &counts) {
             addUp(tables, label, table, counts);
         };
-        palmsync::HotSyncSession session(settings);
+        session.observe(std::move(observer));
         std::int16_t result = 0;
         com::SetErrorInfo({});
         com::HRESULT hr = module->notify().BeginProcess(&result);

@@ -189,6 +189,11 @@ const SessionSettings &HotSyncSession::settings() const
     return impl_->settings;
 }
 
+void HotSyncSession::observe(SessionObserver observer)
+{
+    impl_->observer = std::move(observer);
+}
+
 void HotSyncSession::end()
 {
     if (impl_->ended)

@@ -55,6 +55,7 @@ struct HotSyncSession::Impl {
     void checkNotOpen(const std::string &name) const;
 
     SessionSettings settings;
+    SessionObserver observer;
     bool ended = false;
     std::map<std::string, std::shared_ptr<OpenDatabase>> databases;
 

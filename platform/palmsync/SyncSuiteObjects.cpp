@@ -97,8 +97,8 @@ public:
                      std::int32_t total) override
     {
         return com::guarded([&] {
-            if (session_->settings.onProgress)
-                session_->settings.onProgress(table, stage, done, total);
+            if (session_->observer.onProgress)
+                session_->observer.onProgress(table, stage, done, total);
             return S_OK;
         });
     }
@@ -106,8 +106,8 @@ public:
     HRESULT StepDone(const std::string &table, const SyncCounts &counts) override
     {
         return com::guarded([&] {
-            if (session_->settings.onStepDone)
-                session_->settings.onStepDone(table, counts);
+            if (session_->observer.onStepDone)
+                session_->observer.onStepDone(table, counts);
             return S_OK;
         });
     }

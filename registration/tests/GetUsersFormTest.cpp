@@ -1,4 +1,5 @@
 #include "GetUsersForm.h"
+#include "FormTexts.h"
 #include "SelbowFixture.h"
 
 #include <QApplication>
@@ -95,6 +96,26 @@ TEST_F(UserPicker, ListsEveryUserByNameWithoutRegardToCase)
               "There are multiple Palm users on this computer.  Select each user you want to \n"
               "install Gearvane to by making sure a check mark appears appears next to \n"
               "the appropriate user's name.");
+}
+
+TEST_F(UserPicker, KeysTypedWhenThePickerOpensGoToTheGrid)
+{
+    auto form = showPicker({"Alice", "bob"});
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_EQ(QApplication::focusWidget(), grid(*form));
+    // As a user types them: to whatever has the focus.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(form->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(marks(*form), (std::vector<bool>{true, false}));
+}
+
+TEST_F(UserPicker, EveryTextShowsWholeInItsControl)
+{
+    auto form = showPicker({"Alice", "bob"});
+    EXPECT_EQ(gvtest::ClippedTexts(form.get()), std::vector<std::string>{});
 }
 
 TEST_F(UserPicker, OkIsEnabledAndDefaultOnlyWhileAUserIsMarked)

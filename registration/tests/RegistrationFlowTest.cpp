@@ -234,6 +234,43 @@ TEST_F(RegistrationFlow, AFileThatCannotBeQueuedIsReportedNotPassedOver)
     EXPECT_TRUE(registration());
 }
 
+TEST_F(RegistrationFlow, OneUsersFailureDoesNotSkipTheUsersAfterIt)
+{
+    const auto alice = addUser("Alice");
+    const auto bob = addUser("bob");
+    const auto carol = addUser("Carol");
+    // Alice cannot be selected and bob's queue cannot be written; Carol,
+    // sorted after both, still gets the file.
+    struct FailingUsers : TUserData {
+        using TUserData::TUserData;
+        std::int32_t SelectUser(std::int32_t userId) override
+        {
+            const std::int32_t r = TUserData::SelectUser(userId);
+            return Username() == "Alice" ? -7 : r;
+        }
+        std::int32_t QueueInstall(const std::string &fileName) override
+        {
+            return Username() == "bob" ? palmcontrols::userdata::queueFailed : TUserData::QueueInstall(fileName);
+        }
+    };
+    setControlMaker(TUserData::classId,
+                    [](const hotsync::HostRoot &root) { return std::make_unique<FailingUsers>(root); });
+    whenModal([](QWidget *dialog) {
+        auto *grid = dialog->findChild<QTableWidget *>("grdUsers");
+        for (int row : {0, 1, 2})
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                              grid->visualRect(grid->model()->index(row, 0)).center());
+        QTest::mouseClick(dialog->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+    });
+    EXPECT_NE(RunSelbow(utils, program), 0);
+    setControlMaker(TUserData::classId, {});
+    EXPECT_EQ(errors, std::vector<std::string>{"SelectUser Failed with Error -7 for user Alice\r"
+                                               "QueueInstall Failed with Error -3 for user bob"});
+    EXPECT_TRUE(queued(alice.id).empty());
+    EXPECT_TRUE(queued(bob.id).empty());
+    EXPECT_EQ(queued(carol.id), std::vector<fs::path>{application});
+}
+
 TEST(ApplicationFile, LiesBesideTheProgramWithOneSeparator)
 {
     TclsUtils utils;

@@ -34,3 +34,31 @@ TEST(UserList, SortsByNameWithoutRegardToCaseAndKeepsDuplicatesInArrivalOrder)
     ClearUserList(list);
     EXPECT_EQ(list.Count(), 0u);
 }
+
+struct NameOrderCase {
+    const char *name;
+    std::vector<std::string> added;
+    std::vector<std::string> listed;
+};
+
+class NameOrder : public ::testing::TestWithParam<NameOrderCase> {};
+
+TEST_P(NameOrder, FollowsTheCollationWithoutRegardToCase)
+{
+    TUserList list;
+    std::int32_t id = 0;
+    for (const auto &name : GetParam().added)
+        list.Add(name, user(++id, name));
+    std::vector<std::string> listed;
+    for (std::size_t i = 0; i < list.Count(); ++i)
+        listed.push_back(list.Name(i));
+    EXPECT_EQ(listed, GetParam().listed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NameOrder,
+    ::testing::Values(NameOrderCase{"AccentedCapitalBeforeLaterLetters", {"zed", "Émile", "Eve"}, {"Émile", "Eve", "zed"}},
+                      NameOrderCase{"AccentOnlyAfterThePlainLetter", {"Émile", "emile"}, {"emile", "Émile"}},
+                      NameOrderCase{"NonAsciiCaseIsIgnored", {"Otto", "ÖSTEN", "östen"}, {"ÖSTEN", "östen", "Otto"}},
+                      NameOrderCase{"GermanSharpS", {"Strauß", "Strand"}, {"Strand", "Strauß"}}),
+    [](const auto &info) { return std::string(info.param.name); });

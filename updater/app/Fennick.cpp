@@ -1,6 +1,5 @@
 // Fennick, the update checker: checks the update server for a newer release
 // of Gearvane and downloads and starts it on request.
-#include "fennick/ApplicationEvents.h"
 #include "fennick/HTTPCheckVersion.h"
 #include "fennick/SingleInstance.h"
 #include "utils/Utils.h"
@@ -15,31 +14,25 @@ int main(int argc, char **argv)
     try {
         QApplication application(argc, argv);
         const QString title = QStringLiteral("Check For New Version");
-        // A running instance shows its window again; this start creates nothing.
-        if (TSingleInstance::RestoreRunning(title))
+        // A running instance shows its window again; this start creates
+        // nothing. One without a window gives way to this start.
+        if (TSingleInstance::RestoreRunning(title) == TSingleInstance::rrShown)
             return 0;
         TSingleInstance instance(title);
-        if (!instance.Listen() && TSingleInstance::RestoreRunning(title))
-            return 0;
+        // Another copy may take the name in between, or give it up.
+        for (int attempt = 0; !instance.Listen() && attempt < 3; ++attempt)
+            if (TSingleInstance::RestoreRunning(title) == TSingleInstance::rrShown)
+                return 0;
 
         TclsUtils utils;
         int result = 0;
         {
             TfrmCheckInternet form(utils);
-            instance.OnRestore = [&form] {
-                TApplicationEvents::Instance().Restore();
-                QWidget *window = QApplication::activeModalWidget();
-                if (window == nullptr)
-                    window = &form;
-                if (window->isVisible()) {
-                    window->showNormal();
-                    window->raise();
-                    window->activateWindow();
-                }
-            };
-            form.show();
-            result = application.exec();
+            instance.OnRestore = [&form] { return form.RestoreWindow(); };
+            instance.OnGiveWay = [] { QCoreApplication::exit(0); };
+            result = form.RunProgram();
             instance.OnRestore = nullptr;
+            instance.OnGiveWay = nullptr;
         }
         return result;
     } catch (const std::exception &e) {

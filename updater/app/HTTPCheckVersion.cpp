@@ -1,5 +1,7 @@
 #include "fennick/HTTPCheckVersion.h"
 
+#include "formfont/FormFont.h"
+
 #include "fennick/HTTPNewVersionAvailable.h"
 #include "fennick/HTTPTransferUpdate.h"
 #include "registry/Registry.h"
@@ -37,7 +39,7 @@ TfrmCheckInternet::TfrmCheckInternet(TclsUtils &utils, const TUpdateServer &serv
     setObjectName(QStringLiteral("frmCheckInternet"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(formfont::DialogFont(8));
     setFixedSize(354, 187);
 
     pnlMain = new QFrame(this);
@@ -89,6 +91,8 @@ TfrmCheckInternet::TfrmCheckInternet(TclsUtils &utils, const TUpdateServer &serv
     connect(btnCheck, &QPushButton::clicked, this, [this] { btnCheckClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 
+    // The layout grows with the font the form actually gets.
+    formfont::ScaleForm(this);
     FormCreate();
 }
 
@@ -97,6 +101,39 @@ TfrmCheckInternet::~TfrmCheckInternet()
     auto &events = TApplicationEvents::Instance();
     events.OnMinimize = nullptr;
     events.OnRestore = nullptr;
+}
+
+int TfrmCheckInternet::RunProgram()
+{
+    // Boxes and dialogs come and go while this form is hidden; the program
+    // ends when this form closes, not when the last visible window does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    FEndsProgram = true;
+    show();
+    const int result = QApplication::exec();
+    FEndsProgram = false;
+    return result;
+}
+
+bool TfrmCheckInternet::RestoreWindow()
+{
+    TApplicationEvents::Instance().Restore();
+    QWidget *window = QApplication::activeModalWidget();
+    if (window == nullptr || !window->isVisible()) {
+        window = nullptr;
+        for (QWidget *candidate : QApplication::topLevelWidgets())
+            if (candidate->isVisible() && candidate->windowType() != Qt::Popup &&
+                candidate->windowType() != Qt::ToolTip) {
+                window = candidate;
+                break;
+            }
+    }
+    if (window == nullptr)
+        return false;
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
+    return true;
 }
 
 void TfrmCheckInternet::FormCreate()
@@ -204,6 +241,8 @@ void TfrmCheckInternet::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    if (FEndsProgram)
+        QCoreApplication::quit();
 }
 
 void TfrmCheckInternet::FormCloseQuery(bool &canClose)

@@ -1,5 +1,7 @@
 #include "fennick/HTTPNewVersionAvailable.h"
 
+#include "formfont/FormFont.h"
+
 #include "fennick/HTTPTransferUpdate.h"
 #include "updater/IniFile.h"
 #include "utils/Utils.h"
@@ -35,7 +37,7 @@ TfrmNewVersionAvailable::TfrmNewVersionAvailable(TclsUtils &utils, const TUpdate
     setWindowTitle(QStringLiteral("New Version Available"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(formfont::DialogFont(8));
     setMinimumSize(462, 251);
     setMaximumWidth(462);
 
@@ -70,6 +72,8 @@ TfrmNewVersionAvailable::TfrmNewVersionAvailable(TclsUtils &utils, const TUpdate
     connect(btnUpdate, &QPushButton::clicked, this, [this] { btnUpdateClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
     resize(462, 341);
+    // The layout grows with the font the dialog actually gets.
+    FScale = formfont::ScaleForm(this);
 }
 
 TfrmNewVersionAvailable::~TfrmNewVersionAvailable() = default;
@@ -82,14 +86,18 @@ TfrmTransferUpdate *TfrmNewVersionAvailable::TransferDialog() const
 void TfrmNewVersionAvailable::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    // The description grows with the window; the method and buttons stay at the bottom.
-    const int h = height();
-    memInfo->setGeometry(8, 96, 446, h - 96 - 84);
-    Label2->move(8, h - 80);
-    rbPatchOnly->setGeometry(16, h - 60, 100, 20);
-    rbFullInstallation->setGeometry(124, h - 60, 100, 20);
-    btnUpdate->setGeometry(294, h - 36, 75, 25);
-    btnCancel->setGeometry(377, h - 36, 75, 25);
+    // The description grows with the window; the method and buttons stay at
+    // the bottom. Places are in the layout's own pixels, scaled with the font.
+    const int h = qRound(height() / FScale.height());
+    const auto place = [this](QWidget *control, const QRect &rect) {
+        control->setGeometry(formfont::Scaled(rect, FScale));
+    };
+    place(memInfo, {8, 96, 446, h - 96 - 84});
+    place(Label2, {8, h - 80, 150, 17});
+    place(rbPatchOnly, {16, h - 60, 100, 20});
+    place(rbFullInstallation, {124, h - 60, 100, 20});
+    place(btnUpdate, {294, h - 36, 75, 25});
+    place(btnCancel, {377, h - 36, 75, 25});
 }
 
 void TfrmNewVersionAvailable::LoadVersionInfo(const updater::TIniFile &ini, const std::string &installedVersion,

@@ -1,5 +1,7 @@
 #include "fennick/HTTPTransferUpdate.h"
 
+#include "formfont/FormFont.h"
+
 #include "IpFtp.h"
 #include "fennick/HTTPNewVersionAvailable.h"
 #include "updater/LaunchUtils.h"
@@ -30,6 +32,30 @@ const char *const previousTransferQuestion = "There is a previous transfer prese
                                              "transfer stopped?";
 
 const char *const timedOutText = "Transfer/connection has timed out";
+const char *const notCompleteText = "Transfer interrupted.  File is not complete";
+
+// The local name is in the temporary folder, often the shared /tmp: what is
+// there must be our own regular file, not a link or a device put in its place.
+bool isPresent(const std::string &fileName)
+{
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(fileName, error);
+    if (error || status.type() == std::filesystem::file_type::not_found)
+        return false;
+    if (status.type() != std::filesystem::file_type::regular)
+        throw std::runtime_error(fileName + " is not a regular file.  Remove it and try again.");
+    return true;
+}
+
+// A file that holds nothing offers nothing to resume; it goes.
+void removeIfEmpty(const std::string &fileName)
+{
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(fileName, error);
+    if (!error && status.type() == std::filesystem::file_type::regular &&
+        std::filesystem::file_size(fileName, error) == 0 && !error)
+        std::filesystem::remove(fileName, error);
+}
 
 } // namespace
 
@@ -49,7 +75,7 @@ TfrmTransferUpdate::TfrmTransferUpdate(TclsUtils &utils, const TUpdateServer &se
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(formfont::DialogFont(8));
     setFixedSize(314, 127);
 
     lblTopStatus = new QLabel(this);
@@ -89,7 +115,12 @@ TfrmTransferUpdate::TfrmTransferUpdate(TclsUtils &utils, const TUpdateServer &se
     IpFtpClient1->OnFtpError = [this](TIpFtpClient *, int code, const QString &text) {
         IpFtpClient1FtpError(code, text);
     };
+    IpFtpClient1->OnFtpReply = [this](TIpFtpClient *, int code, const QString &text) {
+        IpFtpClient1FtpReply(code, text);
+    };
 
+    // The layout grows with the font the dialog actually gets.
+    formfont::ScaleForm(this);
     FormCreate();
 }
 
@@ -159,7 +190,7 @@ void TfrmTransferUpdate::tmrTransferTimer()
         Gauge1->setValue(0);
         Gauge1->setVisible(true);
 
-        if (std::filesystem::exists(localFile)) {
+        if (isPresent(localFile)) {
             switch (FUtils.AskYesNoCancel(previousTransferQuestion, mtConfirmation)) {
             case QMessageBox::Yes:
                 break;
@@ -176,6 +207,7 @@ void TfrmTransferUpdate::tmrTransferTimer()
         IpFtpClient1->DefaultPort = 21;
         IpFtpClient1->TransferTimeout = 5000;
         IpFtpClient1->FileType = ftBinary;
+        IpFtpClient1->MaxFileSize = std::max<std::int64_t>(FFileSize, 0) + TransferSizeMargin;
         FLoggedIn = false;
         FErrorCode = 0;
         IpFtpClient1->SocksServer.Address.clear();
@@ -216,8 +248,20 @@ void TfrmTransferUpdate::tmrTransferTimer()
                 FRestartOffset = LocalFileSize(localFile);
                 if (IpFtpClient1->Retrieve(QString::fromStdString(FFileName), QString::fromStdString(localFile),
                                            rmRestart, FRestartOffset)) {
-                    while (IpFtpClient1->InProgress() && FErrorCode == 0 && FTransferring)
+                    // A server that never answers ABOR, or a connection that
+                    // died without a word, must not hold a stopped transfer.
+                    QElapsedTimer stopping;
+                    while (IpFtpClient1->InProgress() && FErrorCode == 0 && FTransferring) {
+                        if (!btnCancel->isEnabled()) {
+                            if (!stopping.isValid())
+                                stopping.start();
+                            else if (stopping.hasExpired(FAbortTimeout)) {
+                                IpFtpClient1->Disconnect();
+                                break;
+                            }
+                        }
                         waitPass();
+                    }
                 }
             }
         }
@@ -235,10 +279,12 @@ void TfrmTransferUpdate::tmrTransferTimer()
         else if (FErrorCode != 0)
             failure = FErrorText;
         else if (LocalFileSize(localFile) != FFileSize)
-            failure = "Transfer interrupted.  File is not complete";
+            failure = notCompleteText;
         else
             success = true;
     }
+    if (!success && !localFile.empty())
+        removeIfEmpty(localFile);
 
     FTransferring = false;
     if (success) {
@@ -365,6 +411,9 @@ void TfrmTransferUpdate::ShowProgress()
 
 std::int32_t TfrmTransferUpdate::LocalFileSize(const std::string &fileName)
 {
+    std::error_code error;
+    if (std::filesystem::symlink_status(fileName, error).type() != std::filesystem::file_type::regular)
+        return 0;
     const gvutils::THandle handle =
         FUtils.OpenFile(fileName, gvutils::GENERIC_READ, gvutils::OPEN_EXISTING, gvutils::FILE_SHARE_READ);
     if (handle == gvutils::INVALID_HANDLE_VALUE)
@@ -409,5 +458,16 @@ void TfrmTransferUpdate::IpFtpClient1FtpError(int errorCode, const QString &erro
 {
     // Zero means "no error" to the waits, so a reply without a number still counts as one.
     FErrorCode = errorCode != 0 ? errorCode : -3;
-    FErrorText = errorText.toStdString();
+    // More bytes than published: the file is not the one announced.
+    FErrorText = errorCode == IpFtpErrTooLarge ? std::string(notCompleteText) : errorText.toStdString();
+}
+
+void TfrmTransferUpdate::IpFtpClient1FtpReply(int replyCode, const QString &replyText)
+{
+    // A server closing down (421) is no error to the FTP client, but its
+    // reason is the only account of why nothing was transferred.
+    if (replyCode == 421 && FErrorCode == 0) {
+        FErrorCode = replyCode;
+        FErrorText = replyText.toStdString();
+    }
 }

@@ -1,5 +1,7 @@
 #include "fennick/NMHTTP.h"
 
+#include "IpUtils.h"
+
 #include <QEventLoop>
 #include <QHostInfo>
 #include <QTcpSocket>
@@ -18,6 +20,10 @@ TNMHTTP::TNMHTTP(QObject *parent) : QObject(parent)
 {
     FTimer.setSingleShot(true);
     connect(&FTimer, &QTimer::timeout, this, [this] { timedOut(); });
+    FTotalTimer.setSingleShot(true);
+    connect(&FTotalTimer, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("%1 took longer than %2 seconds to send the file").arg(FHost).arg(TotalTimeOut / 1000));
+    });
 }
 
 TNMHTTP::~TNMHTTP()
@@ -60,6 +66,8 @@ void TNMHTTP::Get(const QString &url)
     QEventLoop loop;
     FLoop = &loop;
     FTimer.start(TimeOut);
+    if (TotalTimeOut > 0)
+        FTotalTimer.start(TotalTimeOut);
     status(2, QStringLiteral("Resolving host %1").arg(FHost));
     FLookupId = QHostInfo::lookupHost(FHost, this, [this](const QHostInfo &info) { hostLookedUp(info); });
     if (!FDone)
@@ -262,9 +270,10 @@ bool TNMHTTP::parseHead()
             return false;
         }
         if (InputFileMode) {
-            FFile = std::make_unique<QFile>(Body);
-            if (!FFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-                fail(QStringLiteral("Cannot create %1: %2").arg(Body, FFile->errorString()));
+            FFile = std::make_unique<QFile>();
+            QString reason;
+            if (!OpenRegularFile(*FFile, Body, QIODevice::WriteOnly | QIODevice::Truncate, reason)) {
+                fail(QStringLiteral("Cannot create %1: %2").arg(Body, reason));
                 return false;
             }
         }
@@ -345,6 +354,7 @@ void TNMHTTP::finish()
         return;
     FDone = true;
     FTimer.stop();
+    FTotalTimer.stop();
     if (FFile)
         FFile->close();
     if (FBytesRecvd == FBytesTotal)
@@ -360,6 +370,7 @@ void TNMHTTP::fail(const QString &message)
     FDone = true;
     FError = message;
     FTimer.stop();
+    FTotalTimer.stop();
     if (FLoop != nullptr)
         FLoop->quit();
 }
@@ -372,6 +383,7 @@ void TNMHTTP::timedOut()
 void TNMHTTP::cleanUp()
 {
     FTimer.stop();
+    FTotalTimer.stop();
     if (FLookupId >= 0) {
         QHostInfo::abortHostLookup(FLookupId);
         FLookupId = -1;

@@ -7,7 +7,9 @@
 
 namespace {
 const QByteArray restoreCommand = QByteArrayLiteral("restore\n");
-}
+const QByteArray shownReply = QByteArrayLiteral("shown\n");
+const QByteArray noWindowReply = QByteArrayLiteral("none\n");
+} // namespace
 
 TSingleInstance::TSingleInstance(const QString &title, QObject *parent)
     : QObject(parent), FTitle(title), FServer(new QLocalServer(this))
@@ -28,16 +30,22 @@ QString TSingleInstance::ServerName(const QString &title)
     return name + QLatin1Char('-') + QString::number(::getuid());
 }
 
-bool TSingleInstance::RestoreRunning(const QString &title)
+TSingleInstance::TRestoreResult TSingleInstance::RestoreRunning(const QString &title)
 {
     QLocalSocket socket;
     socket.connectToServer(ServerName(title));
     if (!socket.waitForConnected(1000))
-        return false;
+        return rrNoInstance;
     socket.write(restoreCommand);
-    const bool sent = socket.waitForBytesWritten(1000);
+    if (!socket.waitForBytesWritten(1000))
+        return rrNoInstance;
+    // An instance busy in a long step answers late; without an answer it is
+    // taken to be there, as it still holds the name.
+    while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
+    }
+    const QByteArray reply = socket.canReadLine() ? socket.readLine() : QByteArray();
     socket.disconnectFromServer();
-    return sent;
+    return reply == noWindowReply ? rrNoWindow : rrShown;
 }
 
 bool TSingleInstance::Listen()
@@ -46,7 +54,7 @@ bool TSingleInstance::Listen()
     if (FServer->listen(name))
         return true;
     // A socket file left by an instance that crashed: nobody answers on it.
-    if (FServer->serverError() == QAbstractSocket::AddressInUseError && !RestoreRunning(FTitle)) {
+    if (FServer->serverError() == QAbstractSocket::AddressInUseError && RestoreRunning(FTitle) == rrNoInstance) {
         QLocalServer::removeServer(name);
         return FServer->listen(name);
     }
@@ -59,13 +67,27 @@ void TSingleInstance::connectionArrived()
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
-                if (socket->readLine() == restoreCommand && OnRestore) {
-                    try {
-                        OnRestore();
-                    } catch (...) {
-                        // Restoring a window is best effort.
-                    }
+                if (socket->readLine() != restoreCommand)
+                    continue;
+                bool shown = true;
+                try {
+                    shown = !OnRestore || OnRestore();
+                } catch (...) {
+                    // Restoring a window is best effort.
                 }
+                if (shown) {
+                    socket->write(shownReply);
+                    socket->flush();
+                    continue;
+                }
+                // Nothing left that the user could reach: free the name first,
+                // so the new start can take it once it has the answer, and end.
+                FServer->close();
+                socket->write(noWindowReply);
+                socket->waitForBytesWritten(1000);
+                if (OnGiveWay)
+                    OnGiveWay();
+                return;
             }
         });
     }

@@ -203,6 +203,18 @@ std::vector<std::uint32_t> property32(xcb_connection_t *connection, xcb_window_t
     std::free(reply);
     return values;
 }
+
+std::string property8(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
+{
+    std::string text;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, type, 0, 1 << 16), nullptr);
+    if (reply != nullptr && reply->format == 8)
+        text.assign(static_cast<const char *>(xcb_get_property_value(reply)),
+                    static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+    std::free(reply);
+    return text;
+}
 #endif
 
 } // namespace
@@ -255,20 +267,20 @@ bool StartProgram(const std::string &fileName, const std::string &parameters, co
     return true;
 }
 
-TWindowHandle FindProcessWindow(std::uint32_t processId, std::uint32_t threadId)
+std::vector<TTopLevelWindow> TopLevelWindows()
 {
+    std::vector<TTopLevelWindow> found;
 #ifdef GV_HAVE_XCB
     const char *display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0')
-        return 0;
+        return found;
     int screenNumber = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
     if (connection == nullptr || xcb_connection_has_error(connection) != 0) {
         if (connection != nullptr)
             xcb_disconnect(connection);
-        return 0;
+        return found;
     }
-    TWindowHandle found = 0;
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
     for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
         xcb_screen_next(&screens);
@@ -278,6 +290,8 @@ TWindowHandle FindProcessWindow(std::uint32_t processId, std::uint32_t threadId)
         const xcb_atom_t wmPid = internAtom(connection, "_NET_WM_PID");
         const xcb_atom_t windowType = internAtom(connection, "_NET_WM_WINDOW_TYPE");
         const xcb_atom_t normalType = internAtom(connection, "_NET_WM_WINDOW_TYPE_NORMAL");
+        const xcb_atom_t wmName = internAtom(connection, "_NET_WM_NAME");
+        const xcb_atom_t utf8 = internAtom(connection, "UTF8_STRING");
         std::vector<std::uint32_t> windows = property32(connection, root, clientList, XCB_ATOM_WINDOW);
         if (windows.empty()) {
             // No window manager: the root's children in stacking order.
@@ -289,23 +303,30 @@ TWindowHandle FindProcessWindow(std::uint32_t processId, std::uint32_t threadId)
             std::free(tree);
         }
         for (const std::uint32_t window : windows) {
+            TTopLevelWindow entry;
+            entry.window = window;
             const auto pid = property32(connection, window, wmPid, XCB_ATOM_CARDINAL);
-            if (pid.empty() || (pid.front() != processId && pid.front() != threadId))
-                continue;
+            entry.processId = pid.empty() ? 0 : pid.front();
             const auto types = property32(connection, window, windowType, XCB_ATOM_ATOM);
-            if (types.empty() || (types.size() == 1 && types.front() == normalType)) {
-                found = window;
-                break;
-            }
+            entry.normal = types.empty() || (types.size() == 1 && types.front() == normalType);
+            entry.title = property8(connection, window, wmName, utf8);
+            if (entry.title.empty())
+                entry.title = property8(connection, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
+            found.push_back(std::move(entry));
         }
     }
     xcb_disconnect(connection);
-    return found;
-#else
-    (void)processId;
-    (void)threadId;
-    return 0;
 #endif
+    return found;
+}
+
+TWindowHandle FindProcessWindow(std::uint32_t processId, std::uint32_t threadId)
+{
+    for (const TTopLevelWindow &window : TopLevelWindows())
+        if (window.processId != 0 && (window.processId == processId || window.processId == threadId) &&
+            window.normal)
+            return window.window;
+    return 0;
 }
 
 } // namespace updater

@@ -1,6 +1,7 @@
 #include "updater/LaunchUtils.h"
 #include "TempDir.h"
 #include "TestPaths.h"
+#include "VirtualDisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -110,48 +111,6 @@ TEST_F(LaunchUtils, NoWindowIsFoundWithoutADisplay)
     EXPECT_EQ(updater::FindProcessWindow(static_cast<std::uint32_t>(::getpid()), 0), 0u);
 }
 
-// A private X server (Xvfb) on a display number it picks itself.
-class VirtualDisplay {
-public:
-    VirtualDisplay()
-    {
-        int pipeEnds[2];
-        if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::pipe(pipeEnds) != 0)
-            return;
-        FPid = ::fork();
-        if (FPid == 0) {
-            ::dup2(pipeEnds[1], 3);
-            ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24",
-                    static_cast<char *>(nullptr));
-            ::_exit(127);
-        }
-        ::close(pipeEnds[1]);
-        char buffer[32] = {};
-        std::size_t used = 0;
-        while (used + 1 < sizeof buffer) {
-            const ssize_t n = ::read(pipeEnds[0], buffer + used, 1);
-            if (n <= 0 || buffer[used] == '\n')
-                break;
-            ++used;
-        }
-        ::close(pipeEnds[0]);
-        if (used > 0 && buffer[used] == '\n')
-            FDisplay = ":" + std::string(buffer, used);
-    }
-    ~VirtualDisplay()
-    {
-        if (FPid > 0) {
-            ::kill(FPid, SIGTERM);
-            ::waitpid(FPid, nullptr, 0);
-        }
-    }
-    const std::string &name() const { return FDisplay; }
-
-private:
-    pid_t FPid = -1;
-    std::string FDisplay;
-};
-
 class WindowSearch : public ::testing::Test {
 protected:
     void SetUp() override
@@ -167,7 +126,7 @@ protected:
     }
     std::string maker() const { return (gvtest::binaryDir() / "gv_fennick_windowmaker").string(); }
 
-    VirtualDisplay display;
+    gvtest::VirtualDisplay display;
     std::optional<ScopedEnv> use;
     gvtest::TempDir dir;
     std::vector<std::uint32_t> started;
@@ -183,6 +142,20 @@ TEST_F(WindowSearch, StartProgramWaitsForTheNormalWindowOfItsProcess)
     EXPECT_NE(info.window, 0u);
     EXPECT_EQ(updater::FindProcessWindow(info.processId, info.threadId), info.window);
     EXPECT_EQ(updater::FindProcessWindow(info.processId + 100000, 0), 0u);
+}
+
+TEST_F(WindowSearch, TopLevelWindowsCarryTheirTitles)
+{
+    updater::TProcessInformation info;
+    ASSERT_TRUE(updater::StartProgram(maker(), "normal " + (dir / "mapped").string() + " \"Gearvane:2\"", dir.str(),
+                                      info));
+    started.push_back(info.processId);
+    if (info.processHandle >= 0)
+        ::close(info.processHandle);
+    bool seen = false;
+    for (const auto &window : updater::TopLevelWindows())
+        seen = seen || (window.processId == info.processId && window.title == "Gearvane:2");
+    EXPECT_TRUE(seen);
 }
 
 TEST_F(WindowSearch, AUtilityWindowIsNoMainWindow)

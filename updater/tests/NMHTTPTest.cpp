@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -98,6 +101,43 @@ TEST_F(NMHTTP, ASilentServerEndsTheGetAfterTheTimeOut)
     server.setHanging("/version.ini");
     EXPECT_THROW(http.Get(url("/version.ini")), ENMHTTPError);
 }
+
+TEST_F(NMHTTP, AServerThatTricklesIsBoundedByTheWholeGetsTimeLimit)
+{
+    // Never silent for long, but the whole body would take 20 s.
+    http.TimeOut = 1000;
+    http.TotalTimeOut = 700;
+    server.setTrickling("/version.ini", QByteArray(200, 'v'), 100);
+    QElapsedTimer took;
+    took.start();
+    EXPECT_THROW(http.Get(url("/version.ini")), ENMHTTPError);
+    EXPECT_LT(took.elapsed(), 5000);
+}
+
+struct PlantedCase {
+    const char *name;
+    void (*plant)(const std::filesystem::path &body, const std::filesystem::path &victim);
+};
+
+class PlantedBodyFiles : public NMHTTP, public ::testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedBodyFiles, AreRefusedAndWhatTheyPointAtStaysUntouched)
+{
+    const auto victim = dir / "victim.txt";
+    gvtest::writeFileText(victim, "precious");
+    GetParam().plant(dir / "body.txt", victim);
+    server.setBody("/version.ini", "[GEARVANE]\r\nVersion=9\r\n");
+    EXPECT_THROW(http.Get(url("/version.ini")), ENMHTTPError);
+    EXPECT_EQ(gvtest::readFileText(victim), "precious");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PlantedBodyFiles,
+    ::testing::Values(PlantedCase{"SymbolicLink", [](const auto &body,
+                                                     const auto &victim) { std::filesystem::create_symlink(victim, body); }},
+                      PlantedCase{"Fifo", [](const auto &body, const auto &) { ::mkfifo(body.c_str(), 0600); }},
+                      PlantedCase{"Folder", [](const auto &body, const auto &) { std::filesystem::create_directory(body); }}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(NMHTTP, AnUnknownHostRaisesTheInvalidHostEventAndFails)
 {

@@ -17,7 +17,10 @@ TEST(SingleInstance, ASecondStartAsksTheRunningInstanceToRestore)
 
     TSingleInstance running(title);
     int restores = 0;
-    running.OnRestore = [&] { ++restores; };
+    running.OnRestore = [&] {
+        ++restores;
+        return true;
+    };
     ASSERT_TRUE(running.Listen());
     EXPECT_TRUE(TSingleInstance::RestoreRunning(title));
     EXPECT_TRUE(QTest::qWaitFor([&] { return restores == 1; }, 5000));
@@ -58,6 +61,40 @@ TEST(SingleInstance, TheProgramGivesWayToARunningCopy)
 
     first.kill();
     first.waitForFinished(10000);
+}
+
+TEST(SingleInstance, AStartRunsInPlaceOfAnInstanceThatHasNoWindow)
+{
+    gvtest::TempDir temp;
+    // This process and the started program share the folder of the socket.
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QByteArray::fromStdString(temp.str()));
+    struct RestoreTemp {
+        const QByteArray &saved;
+        ~RestoreTemp() { saved.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", saved); }
+    } restoreTemp{savedTemp};
+
+    const QString title = QStringLiteral("Check For New Version");
+    TSingleInstance windowless(title);
+    bool gaveWay = false;
+    windowless.OnRestore = [] { return false; };
+    windowless.OnGiveWay = [&] { gaveWay = true; };
+    ASSERT_TRUE(windowless.Listen());
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("HOTSYNC_ROOT"), QString::fromStdString(temp.str()));
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.start(QString::fromStdString((gvtest::binaryDir() / "Fennick").string()), {});
+    ASSERT_TRUE(second.waitForStarted(10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return gaveWay; }, 20000));
+    // The new start took the name and shows its window to the next one.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return TSingleInstance::RestoreRunning(title) == TSingleInstance::rrShown; }, 20000));
+    EXPECT_EQ(second.state(), QProcess::Running);
+    second.kill();
+    second.waitForFinished(10000);
 }
 
 } // namespace

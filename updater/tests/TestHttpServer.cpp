@@ -1,6 +1,10 @@
 #include "TestHttpServer.h"
 
+#include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 TestHttpServer::TestHttpServer()
 {
@@ -38,6 +42,11 @@ void TestHttpServer::setHanging(const QString &path)
     FReplies[path] = {{}, Mode::Hanging, 0};
 }
 
+void TestHttpServer::setTrickling(const QString &path, const QByteArray &body, int intervalMs)
+{
+    FReplies[path] = {body, Mode::Trickling, body.size(), intervalMs};
+}
+
 void TestHttpServer::answer(QTcpSocket *socket)
 {
     QByteArray request = socket->property("request").toByteArray() + socket->readAll();
@@ -57,6 +66,26 @@ void TestHttpServer::answer(QTcpSocket *socket)
     switch (reply->mode) {
     case Mode::Hanging:
         return;
+    case Mode::Trickling: {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(reply->announced) +
+                      "\r\nConnection: close\r\n\r\n");
+        auto *timer = new QTimer(socket);
+        QPointer<QTcpSocket> alive(socket);
+        const QByteArray body = reply->body;
+        auto sent = std::make_shared<qsizetype>(0);
+        connect(timer, &QTimer::timeout, socket, [alive, timer, body, sent] {
+            if (!alive)
+                return;
+            if (*sent >= body.size()) {
+                timer->stop();
+                alive->disconnectFromHost();
+                return;
+            }
+            alive->write(body.mid((*sent)++, 1));
+        });
+        timer->start(reply->interval);
+        return;
+    }
     case Mode::Chunked: {
         socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n");
         for (qsizetype at = 0; at < reply->body.size(); at += 7) {

@@ -21,17 +21,20 @@ public:
     void setChunked(const QString &path, const QByteArray &body);
     // Accepts the request and then stays silent.
     void setHanging(const QString &path);
+    // Announces the body and sends it one byte every `intervalMs`.
+    void setTrickling(const QString &path, const QByteArray &body, int intervalMs);
     // The paths requested so far, in order.
     const QStringList &requests() const { return FRequests; }
     // The last request's raw header.
     const QByteArray &lastRequest() const { return FLastRequest; }
 
 private:
-    enum class Mode { Normal, Short, Chunked, Hanging };
+    enum class Mode { Normal, Short, Chunked, Hanging, Trickling };
     struct Reply {
         QByteArray body;
         Mode mode = Mode::Normal;
         qint64 announced = 0;
+        int interval = 0;
     };
     void answer(QTcpSocket *socket);
 

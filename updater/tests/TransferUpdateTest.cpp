@@ -1,4 +1,5 @@
 #include "FtpTestServer.h"
+#include "ReactiveFtpServer.h"
 #include "IpFtp.h"
 #include "TempDir.h"
 #include "TestUtils.h"
@@ -12,9 +13,11 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -219,9 +222,14 @@ TEST_P(PublishedSizes, ThatDifferFromTheFileEndTheTransferAsIncomplete)
 {
     start(server->hostText().toStdString(), "gvpatch.exe", GetParam().published);
     ASSERT_TRUE(finished());
+    // Progress reported with the last bytes arrives after the end.
+    QCoreApplication::processEvents();
     EXPECT_EQ(utils->texts(mtError), std::vector<std::string>{notComplete});
     EXPECT_EQ(transfer->lblTopStatus->text(), QStringLiteral("Transfer aborted"));
-    EXPECT_EQ(gvtest::readFileBytes(local("gvpatch.exe")), content); // kept for a later resume
+    // Kept for a later resume, up to the published size and its margin.
+    const auto kept = std::min<std::size_t>(content.size(), GetParam().published + TransferSizeMargin);
+    EXPECT_EQ(gvtest::readFileBytes(local("gvpatch.exe")),
+              std::vector<unsigned char>(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(kept)));
     ASSERT_FALSE(gauge.empty());
     if (GetParam().gaugeStaysZero) {
         EXPECT_EQ(*std::max_element(gauge.begin(), gauge.end()), 0);
@@ -252,6 +260,91 @@ TEST_F(TransferUpdate, AMissingRemoteFileShowsTheServersReply)
     ASSERT_TRUE(finished());
     ASSERT_EQ(utils->texts(mtError).size(), 1u);
     EXPECT_EQ(utils->texts(mtError).front().substr(0, 3), "550");
+}
+
+TEST_F(TransferUpdate, MoreBytesThanPublishedStopAtTheMarginAsIncomplete)
+{
+    start(server->hostText().toStdString(), "gvpatch.exe", 1000);
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(utils->texts(mtError), std::vector<std::string>{notComplete});
+    EXPECT_EQ(fs::file_size(local("gvpatch.exe")), static_cast<std::uintmax_t>(1000 + TransferSizeMargin));
+}
+
+struct PlantedCase {
+    const char *name;
+    void (*plant)(const fs::path &update, const fs::path &victim);
+};
+
+class PlantedUpdateFiles : public TransferDialogTest, public ::testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedUpdateFiles, AreRefusedBeforeAnythingIsAskedOrWritten)
+{
+    const fs::path victim = temp.path() / "victim.txt";
+    gvtest::writeFileText(victim, "precious");
+    GetParam().plant(local("gvpatch.exe"), victim);
+    start("127.0.0.1:1", "gvpatch.exe", 100);
+    ASSERT_TRUE(finished());
+    ASSERT_EQ(utils->texts(mtError).size(), 1u);
+    EXPECT_NE(utils->texts(mtError).front().find("is not a regular file"), std::string::npos);
+    EXPECT_TRUE(utils->texts(mtConfirmation).empty());
+    EXPECT_EQ(gvtest::readFileText(victim), "precious");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PlantedUpdateFiles,
+    ::testing::Values(PlantedCase{"SymbolicLink", [](const fs::path &update,
+                                                     const fs::path &victim) { fs::create_symlink(victim, update); }},
+                      PlantedCase{"Fifo", [](const fs::path &update, const fs::path &) { ::mkfifo(update.c_str(), 0600); }}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(TransferDialogTest, A421InAnswerToPortShowsTheServersReasonAndLeavesNoFile)
+{
+    ReactiveFtpServer ftp;
+    ftp.script = [](ReactiveFtpServer &server, const QString &line) {
+        if (line.startsWith(QLatin1String("PORT")))
+            server.reply("421 Too many users, try again later");
+        else
+            ReactiveFtpServer::Standard(server, line);
+    };
+    start(ftp.hostText(), "gvpatch.exe", 100);
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(utils->texts(mtError), std::vector<std::string>{"421 Too many users, try again later"});
+    EXPECT_FALSE(fs::exists(local("gvpatch.exe")));
+}
+
+TEST_F(TransferDialogTest, StoppingWhenTheServerNeverAnswersAborIsBounded)
+{
+    ReactiveFtpServer ftp;
+    ftp.script = [](ReactiveFtpServer &server, const QString &line) {
+        if (line.startsWith(QLatin1String("RETR"))) {
+            server.reply("150 Opening data connection");
+            server.openData();
+            server.data->write(QByteArray(300, 'p'));
+        } else if (line != QLatin1String("ABOR")) { // ABOR gets no answer
+            ReactiveFtpServer::Standard(server, line);
+        }
+    };
+    start(ftp.hostText(), "gvpatch.exe", 1000);
+    transfer->SetAbortTimeout(300);
+    QTimer stop;
+    stop.setInterval(20);
+    QObject::connect(&stop, &QTimer::timeout, [this, &stop] {
+        if (transfer && transfer->lblTransferStatus->text().endsWith(QLatin1String("bytes retrieved"))) {
+            stop.stop();
+            transfer->close();
+        }
+    });
+    stop.start();
+    QElapsedTimer took;
+    took.start();
+    ASSERT_TRUE(finished());
+    EXPECT_LT(took.elapsed(), 20000);
+    EXPECT_TRUE(ftp.lines.contains(QStringLiteral("ABOR")));
+    EXPECT_EQ(utils->texts(mtConfirmation), std::vector<std::string>{"Stop transferring this update?"});
+    EXPECT_TRUE(utils->texts(mtError).empty());
+    EXPECT_EQ(transfer->lblTopStatus->text(), QStringLiteral("Transfer aborted"));
+    EXPECT_TRUE(transfer->btnCancel->isEnabled());
+    EXPECT_EQ(fs::file_size(local("gvpatch.exe")), 300u); // kept for a later resume
 }
 
 // An FTP host that accepts the connection and never says a word.

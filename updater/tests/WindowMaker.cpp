@@ -1,7 +1,8 @@
 // Helper program for the launch tests: opens one top-level X11 window that
 // carries this process's id, of the window type given as the first argument
 // ("normal" or "utility"), writes "mapped" to the file given as the second
-// argument once the server has the window, and then waits to be killed.
+// argument once the server has the window, and then waits to be killed. An
+// optional third argument is the window's title.
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -51,6 +52,14 @@ int main(int argc, char **argv)
     const xcb_atom_t typeAtom = atom(connection, type.c_str());
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(connection, "_NET_WM_WINDOW_TYPE"),
                         XCB_ATOM_ATOM, 32, 1, &typeAtom);
+    if (argc > 3) {
+        const std::string title = argv[3];
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            static_cast<std::uint32_t>(title.size()), title.data());
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(connection, "_NET_WM_NAME"),
+                            atom(connection, "UTF8_STRING"), 8, static_cast<std::uint32_t>(title.size()),
+                            title.data());
+    }
     xcb_map_window(connection, window);
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     if (FILE *marker = std::fopen(argv[2], "w")) {

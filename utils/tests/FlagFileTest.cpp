@@ -127,6 +127,21 @@ TEST_F(FlagFile, AStaleFlagFileIsDeleted)
     EXPECT_TRUE(utils.shown.empty());
 }
 
+TEST_F(FlagFile, DeleteFilesLeavesAFlagFileThatAnotherProcessHoldsAndNamesIt)
+{
+    HolderProcess holder(flag);
+    ASSERT_EQ(holder.ask("create"), "held");
+    gvtest::writeFileText(dir / "old.tmp", "x");
+    EXPECT_EQ(utils.DeleteFiles((dir / "*.*").string()), std::vector<std::string>{flag});
+    EXPECT_TRUE(std::filesystem::exists(flag));
+    EXPECT_FALSE(std::filesystem::exists(dir / "old.tmp"));
+
+    // Once the holder is gone without releasing it, the file is stale and goes.
+    holder.ask("exit");
+    EXPECT_TRUE(utils.DeleteFiles((dir / "*.*").string()).empty());
+    EXPECT_FALSE(std::filesystem::exists(flag));
+}
+
 TEST_F(FlagFile, AHeldFlagFileStopsTheStartUntilReleased)
 {
     HolderProcess holder(flag);

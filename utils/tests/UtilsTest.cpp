@@ -3,6 +3,7 @@
 #include "TestPaths.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLocale>
 #include <QMainWindow>
 #include <QPushButton>
@@ -145,6 +146,35 @@ TEST(RealMessageBox, IsAnsweredThroughItsButtons)
     EXPECT_EQ(utils.AskYesNoCancel("question", mtCustom), QMessageBox::No);
     EXPECT_EQ(shownButtons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(sounds, (std::vector<unsigned int>{32, 0}));
+}
+
+TEST(RealMessageBox, AnsweredWhileTheMainFormIsHiddenLeavesTheProgramRunning)
+{
+    // As in the update checker: the main form hidden, a dialog of it on the
+    // screen, the program in its message loop. Closing a box must not count
+    // as closing the program's last window.
+    TclsUtils utils;
+    utils.setSoundHook([](unsigned int) {});
+    QWidget mainForm;
+    QDialog dialog(&mainForm);
+    dialog.show();
+    QApplication::setQuitOnLastWindowClosed(true);
+    QTimer user;
+    user.setInterval(20);
+    QObject::connect(&user, &QTimer::timeout, [] {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (auto *box = qobject_cast<QMessageBox *>(window); box != nullptr && box->isVisible())
+                QTimer::singleShot(0, box->button(QMessageBox::Ok), &QAbstractButton::click);
+    });
+    user.start();
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        utils.ShowInformation("Done");
+        answered = true;
+        QTimer::singleShot(300, [] { QCoreApplication::exit(7); });
+    });
+    EXPECT_EQ(QApplication::exec(), 7);
+    EXPECT_TRUE(answered);
 }
 
 TEST(FormatThousands, FollowsTheProgramsCopy)

@@ -40,7 +40,48 @@ class DRAVIK_EXPORT TCustomEditButton : public QFrame {
     Q_PROPERTY(bool ShowHint READ GetShowHint WRITE SetShowHint)
     Q_PROPERTY(bool TabStop READ GetTabStop WRITE SetTabStop)
     Q_PROPERTY(QString Text READ GetText WRITE SetText)
+    Q_PROPERTY(TBorderStyleValue BorderStyle READ DesignBorderStyle WRITE SetDesignBorderStyle)
+    Q_PROPERTY(TCharCaseValue CharCase READ DesignCharCase WRITE SetDesignCharCase)
+    Q_PROPERTY(QChar PasswordChar READ GetPasswordChar WRITE SetPasswordChar)
+    // The frame settings, which a form stores with the control.
+    Q_PROPERTY(bool FrameEnabled READ FrameEnabled WRITE SetFrameEnabled)
+    Q_PROPERTY(TFrameBorders FrameFocusBorders READ FrameFocusBorders WRITE SetFrameFocusBorders)
+    Q_PROPERTY(TFrameBorders FrameNonFocusBorders READ FrameNonFocusBorders WRITE SetFrameNonFocusBorders)
+    Q_PROPERTY(TFocusStyleValue FrameFocusStyle READ FrameFocusStyle WRITE SetFrameFocusStyle)
+    Q_PROPERTY(TFocusStyleValue FrameNonFocusStyle READ FrameNonFocusStyle WRITE SetFrameNonFocusStyle)
 public:
+    // The values of the enumerated settings as Qt Designer lists them; each
+    // has the value of the setting of the same name.
+    enum TBorderStyleValue {
+        bsNone = ::bsNone,
+        bsSingle = ::bsSingle,
+        bsSizeable = ::bsSizeable,
+        bsDialog = ::bsDialog,
+        bsToolWindow = ::bsToolWindow,
+        bsSizeToolWin = ::bsSizeToolWin
+    };
+    Q_ENUM(TBorderStyleValue)
+    enum TCharCaseValue { ecNormal = ::ecNormal, ecUpperCase = ::ecUpperCase, ecLowerCase = ::ecLowerCase };
+    Q_ENUM(TCharCaseValue)
+    enum TFocusStyleValue {
+        efsFrameBox = dbcontrols::efsFrameBox,
+        efsFrameSunken = dbcontrols::efsFrameSunken,
+        efsFrameRaised = dbcontrols::efsFrameRaised,
+        efsFrameEtched = dbcontrols::efsFrameEtched,
+        efsFrameSingle = dbcontrols::efsFrameSingle,
+        efsFrameFlat = dbcontrols::efsFrameFlat
+    };
+    Q_ENUM(TFocusStyleValue)
+    // The four borders as the bits of a border set.
+    enum TFrameBorder {
+        LeftBorder = 1 << dbcontrols::efLeftBorder,
+        TopBorder = 1 << dbcontrols::efTopBorder,
+        RightBorder = 1 << dbcontrols::efRightBorder,
+        BottomBorder = 1 << dbcontrols::efBottomBorder
+    };
+    Q_DECLARE_FLAGS(TFrameBorders, TFrameBorder)
+    Q_FLAG(TFrameBorders)
+
     ~TCustomEditButton() override;
 
     bool GetAutoSelect() const;
@@ -125,6 +166,23 @@ public:
     // Control height := inner edit height + 5.
     void SetHeightFromEdit();
 
+    // The settings as Qt Designer reads and writes them. Without the frame
+    // part, reads give false, no border and efsFrameBox; writes do nothing.
+    TBorderStyleValue DesignBorderStyle() const { return static_cast<TBorderStyleValue>(GetBorderStyle()); }
+    void SetDesignBorderStyle(TBorderStyleValue value) { SetBorderStyle(static_cast<TFormBorderStyle>(value)); }
+    TCharCaseValue DesignCharCase() const { return static_cast<TCharCaseValue>(GetCharCase()); }
+    void SetDesignCharCase(TCharCaseValue value) { SetCharCase(static_cast<TEditCharCase>(value)); }
+    bool FrameEnabled() const;
+    void SetFrameEnabled(bool value);
+    TFrameBorders FrameFocusBorders() const;
+    void SetFrameFocusBorders(TFrameBorders value);
+    TFrameBorders FrameNonFocusBorders() const;
+    void SetFrameNonFocusBorders(TFrameBorders value);
+    TFocusStyleValue FrameFocusStyle() const;
+    void SetFrameFocusStyle(TFocusStyleValue value);
+    TFocusStyleValue FrameNonFocusStyle() const;
+    void SetFrameNonFocusStyle(TFocusStyleValue value);
+
     QLineEdit *InnerLineEdit() const { return FEdit; }
     TSpeedButton *Button() const { return FButton; }
 
@@ -165,7 +223,7 @@ private:
     TDropDownCore *FDropDown = nullptr;
     TSpeedButton *FButton = nullptr;
     std::unique_ptr<TKLXEditFrame> FFrame;
-    TFormBorderStyle FBorderStyle = bsNone;
+    TFormBorderStyle FBorderStyle = ::bsNone;
     bool FShowHint = true;
     TNotifyEvent FOnButtonClick;
     TEditEvents FEvents;

@@ -16,7 +16,7 @@ TEST(DesktopRowReplay, EveryRowIsReadOrRefused)
     const auto inputs = gvtest::fuzzInputs("conduit/fuzz");
     ASSERT_FALSE(inputs.empty());
     for (const auto &file : inputs) {
-        if (file.parent_path().filename() != "corpus-rows" && file.parent_path().filename() != "crashers")
+        if (file.parent_path().filename() != "corpus-rows" && file.parent_path().filename() != "crashers-rows")
             continue;
         const auto bytes = gvtest::readFileBytes(file);
         EXPECT_NO_THROW(harness.run(bytes)) << file;

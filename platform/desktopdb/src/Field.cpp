@@ -3,6 +3,7 @@
 #include "TableImpl.h"
 #include "desktopdb/DesktopDbError.h"
 
+#include <cmath>
 #include <limits>
 
 namespace desktopdb {
@@ -33,7 +34,10 @@ double Field::asFloat() const
 
 DateTime Field::asDateTime() const
 {
-    return detail::toDateTime(table_->impl_->value(index_));
+    const DateTime value = detail::toDateTime(table_->impl_->value(index_));
+    // A DATE holds no time of day, whatever another program stored in it:
+    // the fraction of a day number goes, as it does for a date text.
+    return def_.type == FieldType::Date ? std::trunc(value) : value;
 }
 
 std::string Field::asString() const

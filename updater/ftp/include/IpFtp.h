@@ -74,6 +74,10 @@ public:
     // ms; 0 = none. Bounds both the wait for the server's data connection
     // and every pause in the data it sends.
     int TransferTimeout = 0;
+    // Bytes the local file may grow to in a retrieve; 0 = no limit. A server
+    // that sends more has the transfer stopped (ABOR) and an error
+    // IpFtpErrTooLarge reported; nothing past the limit is written.
+    qint64 MaxFileSize = 0;
     TIpSocksServer SocksServer;
     TIpDebugLog DebugLog;
     TIpEventLog EventLog;
@@ -102,6 +106,10 @@ public:
     bool Retrieve(const QString &remoteFile, const QString &localFile, TIpFtpRetrieveMode mode, qint64 restartAt);
     bool Abort();
     bool Logout();
+    // Closes every connection at once, without a word to the server: for a
+    // server that no longer answers. Reports the close (status 0) like a
+    // connection the server closed.
+    void Disconnect();
 
     bool Connected() const;
     bool InProgress() const;
@@ -129,6 +137,8 @@ private:
     void dataClosed();
     void dataTimedOut();
     void localWriteFailed();
+    bool writeReceived(const QByteArray &bytes);
+    void stopTransfer(int code, const QString &text);
     void closeListener();
     void closeDataConnection();
     void closeLocalFile();

@@ -8,3 +8,5 @@ constexpr int IpFtpErrLocalFile = 1001;
 constexpr int IpFtpErrReplyTooLong = 1002;
 constexpr int IpFtpErrNotSupported = 1003;
 constexpr int IpFtpErrBusy = 1004;
+// The server sent more than the caller allowed for the file (MaxFileSize).
+constexpr int IpFtpErrTooLarge = 1005;

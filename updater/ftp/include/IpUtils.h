@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFile>
 #include <QHostAddress>
 #include <QString>
 
@@ -64,3 +65,11 @@ std::optional<QHostAddress> DottedIPv4Address(const QString &host);
 // seconds, z/zzz milliseconds, "am/pm" for a 12-hour clock, text in single or
 // double quotes copied as is; every other character is copied.
 QString FormatDelphiDateTime(const QString &format, const QDateTime &time);
+
+// Opens a local file without following a symbolic link at its name, and
+// only when it is a regular file: a link or a device planted in a shared
+// folder such as /tmp must not redirect what is written. `mode` is
+// QIODevice::ReadWrite or QIODevice::WriteOnly, with Truncate as wanted; the
+// file is created (mode 0600 before the umask) when missing. False with a
+// reason in `error` when the file cannot be opened or is no regular file.
+bool OpenRegularFile(QFile &file, const QString &fileName, QIODevice::OpenMode mode, QString &error);

@@ -1,5 +1,6 @@
 #include "IpFtp.h"
 
+#include <QFileInfo>
 #include <QHostInfo>
 #include <QTcpSocket>
 
@@ -378,14 +379,14 @@ bool TIpFtpClient::Retrieve(const QString &remoteFile, const QString &localFile,
     remote.replace(QLatin1Char('\\'), QLatin1Char('/'));
 
     auto file = std::make_unique<QFile>(localFile);
-    if (mode == rmReplace && file->exists() && !file->remove()) {
+    if (mode == rmReplace && QFileInfo(localFile).isFile() && !QFileInfo(localFile).isSymLink() && !file->remove()) {
         postError(IpFtpErrLocalFile,
                   QStringLiteral("Cannot replace the local file %1: %2").arg(localFile, file->errorString()));
         return false;
     }
-    if (!file->open(QIODevice::ReadWrite)) {
-        postError(IpFtpErrLocalFile,
-                  QStringLiteral("Cannot open the local file %1: %2").arg(localFile, file->errorString()));
+    QString openError;
+    if (!OpenRegularFile(*file, localFile, QIODevice::ReadWrite, openError)) {
+        postError(IpFtpErrLocalFile, QStringLiteral("Cannot open the local file %1: %2").arg(localFile, openError));
         return false;
     }
     const qint64 size = file->size();
@@ -462,12 +463,36 @@ void TIpFtpClient::dataReadyRead()
     const QByteArray bytes = data_->ReadAll();
     if (bytes.isEmpty())
         return;
-    if (!file_ || file_->write(bytes) != bytes.size()) {
-        localWriteFailed();
+    if (!writeReceived(bytes))
         return;
-    }
-    bytesTransferred_ += bytes.size();
     postStatus(fscProgress);
+}
+
+bool TIpFtpClient::writeReceived(const QByteArray &bytes)
+{
+    if (!file_) {
+        localWriteFailed();
+        return false;
+    }
+    qint64 take = bytes.size();
+    const qint64 room = MaxFileSize > 0 ? MaxFileSize - file_->pos() : take;
+    const bool tooLarge = take > room;
+    if (tooLarge)
+        take = room > 0 ? room : 0;
+    if (take > 0 && file_->write(bytes.constData(), take) != take) {
+        localWriteFailed();
+        return false;
+    }
+    bytesTransferred_ += take;
+    if (tooLarge) {
+        // What was written still counts for the caller's progress.
+        if (take > 0)
+            postStatus(fscProgress);
+        stopTransfer(IpFtpErrTooLarge,
+                     QStringLiteral("The server sent more than the %1 bytes expected of %2").arg(MaxFileSize).arg(remoteFile_));
+        return false;
+    }
+    return true;
 }
 
 void TIpFtpClient::dataClosed()
@@ -475,13 +500,8 @@ void TIpFtpClient::dataClosed()
     if (!data_)
         return;
     const QByteArray rest = data_->ReadAll();
-    if (!rest.isEmpty()) {
-        if (!file_ || file_->write(rest) != rest.size()) {
-            localWriteFailed();
-            return;
-        }
-        bytesTransferred_ += rest.size();
-    }
+    if (!rest.isEmpty() && !writeReceived(rest))
+        return;
     closeDataConnection();
     if (file_ && !file_->flush()) {
         localWriteFailed();
@@ -495,7 +515,11 @@ void TIpFtpClient::dataClosed()
 void TIpFtpClient::localWriteFailed()
 {
     const QString reason = file_ ? file_->errorString() : QStringLiteral("the file is not open");
-    const QString text = QStringLiteral("Cannot write the local file %1: %2").arg(localFile_, reason);
+    stopTransfer(IpFtpErrLocalFile, QStringLiteral("Cannot write the local file %1: %2").arg(localFile_, reason));
+}
+
+void TIpFtpClient::stopTransfer(int code, const QString &text)
+{
     // Stop the server sending what cannot be stored, then tell the caller.
     endTransfer();
     state_ = stCommand;
@@ -504,7 +528,7 @@ void TIpFtpClient::localWriteFailed()
     } catch (const EIpError &) {
         state_ = Connected() ? stReady : stIdle;
     }
-    emitError(IpFtpErrLocalFile, text);
+    emitError(code, text);
 }
 
 void TIpFtpClient::dataTimedOut()
@@ -543,6 +567,12 @@ bool TIpFtpClient::Logout()
     // Still looking up or connecting: give the attempt up.
     closeControlConnection();
     return true;
+}
+
+void TIpFtpClient::Disconnect()
+{
+    const OperationScope scope(operationDepth_);
+    closeControlConnection();
 }
 
 void TIpFtpClient::endTransfer()

@@ -2,6 +2,12 @@
 
 #include <QStringList>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 TIpAddressText ParseAddressText(const QString &text)
 {
     TIpAddressText result;
@@ -158,4 +164,36 @@ QString FormatDelphiDateTime(const QString &format, const QDateTime &time)
         pos += n;
     }
     return out;
+}
+
+bool OpenRegularFile(QFile &file, const QString &fileName, QIODevice::OpenMode mode, QString &error)
+{
+    int flags = O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    flags |= (mode & QIODevice::ReadOnly) ? O_RDWR : O_WRONLY;
+    const QByteArray path = QFile::encodeName(fileName);
+    // O_NONBLOCK keeps a planted FIFO from blocking the open; it is cleared
+    // again once the file is known to be a regular one.
+    const int fd = ::open(path.constData(), flags, 0600);
+    if (fd < 0) {
+        error = errno == ELOOP ? QStringLiteral("it is a symbolic link") : QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        error = QStringLiteral("it is not a regular file");
+        return false;
+    }
+    if (((mode & QIODevice::Truncate) && ::ftruncate(fd, 0) != 0) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(fd);
+        return false;
+    }
+    if (!file.open(fd, mode & ~QIODevice::Truncate, QFileDevice::AutoCloseHandle)) {
+        error = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
 }

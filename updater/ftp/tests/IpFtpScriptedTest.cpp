@@ -8,6 +8,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <vector>
 
 namespace {
@@ -385,8 +388,19 @@ TEST_F(ScriptedFtpTest, LocalFileThatCannotBeOpenedFailsTheRetrieve)
 TEST_F(ScriptedFtpTest, LocalWriteFailureIsReportedAndStopsTheTransfer)
 {
     login();
-    // Every write to /dev/full fails as on a full disk.
-    ASSERT_TRUE(client.Retrieve(QStringLiteral("f.bin"), QStringLiteral("/dev/full"), rmRestart, 0));
+    // Writes past a file size limit fail as on a full disk. The local file
+    // must be a regular file, so the limit stands in for the disk.
+    const QString local = QString::fromStdString((dir / "f.bin").string());
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit small{1000, saved.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    struct RestoreLimit {
+        const rlimit &saved;
+        ~RestoreLimit() { ::setrlimit(RLIMIT_FSIZE, &saved); }
+    } restoreLimit{saved};
+    ASSERT_TRUE(client.Retrieve(QStringLiteral("f.bin"), local, rmRestart, 0));
     ASSERT_TRUE(server.nextLine().startsWith(QLatin1String("PORT ")));
     server.send("200 ok\r\n");
     ASSERT_EQ(server.nextLine(), QStringLiteral("TYPE I"));
@@ -400,7 +414,7 @@ TEST_F(ScriptedFtpTest, LocalWriteFailureIsReportedAndStopsTheTransfer)
     server.closeData();
     ASSERT_TRUE(waitUntil([this] { return !events.errors.empty(); }));
     EXPECT_EQ(events.errors[0].code, IpFtpErrLocalFile);
-    EXPECT_TRUE(events.errors[0].text.contains(QLatin1String("/dev/full")));
+    EXPECT_TRUE(events.errors[0].text.contains(local));
     EXPECT_EQ(server.nextLine(), QStringLiteral("ABOR"));
     server.send("226 ABOR command successful\r\n");
     ASSERT_TRUE(waitUntil([this] { return !client.InProgress(); }));

@@ -49,8 +49,11 @@ void readLine(THandle handle, const std::string &terminator, std::string &line, 
 bool appendLines(const std::string &fileName, const std::vector<std::string> &lines);
 // Deletes every file that matches the wildcard pattern in the last path part
 // ("*", "?", "[...]"; "*.*" matches every name). Hidden files (names that
-// begin with "."), folders and special files (devices, pipes, sockets) stay.
-void deleteFiles(const std::string &pattern);
+// begin with "."), folders and special files (devices, pipes, sockets) stay,
+// and so does a file that another process holds open with a lock (the flag
+// file of a running critical process): returns the full names of the files
+// that matched but were left, held or not deletable.
+std::vector<std::string> deleteFiles(const std::string &pattern);
 
 // The user's temporary folder with a trailing "/": $TMPDIR when set, else "/tmp/".
 std::string tempDirectory();

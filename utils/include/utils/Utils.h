@@ -119,7 +119,9 @@ public:
     virtual void WriteFlagFile(const std::string &fileName, gvutils::THandle &handle, const std::string &line1,
                                const std::string &line2, const std::string &line3);
     virtual std::string AddBackslash(const std::string &path);
-    virtual void DeleteFiles(const std::string &pattern);
+    // The files that matched but were left: held by another process or not
+    // deletable. Empty when every matching file went.
+    virtual std::vector<std::string> DeleteFiles(const std::string &pattern);
     virtual void FlattenFrames(QObject *container);
     virtual void SetEditFocusColors(QWidget *edit, bool focused);
     virtual void CopyFields(desktopdb::Table &source, desktopdb::Table &target);

@@ -17,7 +17,10 @@ struct SessionSettings {
     std::string pathName;                 // GetPathName, handed over exactly as given
     std::int32_t syncType = 0;            // GetSyncType
     std::filesystem::path handheldFolder; // the handheld: one Palm database file per database
-    // Hear what the conduit reports through IPDSyncProgress (may be empty).
+};
+
+// Hears what a conduit reports through IPDSyncProgress.
+struct SessionObserver {
     std::function<void(const std::string &table, const std::string &stage, std::int32_t done, std::int32_t total)>
         onProgress;
     std::function<void(const std::string &table, const SyncCounts &counts)> onStepDone;
@@ -37,6 +40,8 @@ public:
     HotSyncSession &operator=(const HotSyncSession &) = delete;
 
     const SessionSettings &settings() const;
+    // What the conduit reports from now on goes to `observer`.
+    void observe(SessionObserver observer);
 
     // Ends the HotSync: writes every database changed and not yet written,
     // and revokes the sync suite's classes. Raises when a file cannot be

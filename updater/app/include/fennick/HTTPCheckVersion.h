@@ -29,6 +29,13 @@ public:
     // host's default root.
     void SetRegistryRoot(const std::filesystem::path &root) { FRegistryRoot = root; }
 
+    // Shows the form and runs the program's message loop until the form
+    // closes, which ends the program.
+    int RunProgram();
+    // Brings the window the user works in back to the screen; false when
+    // the program has no window left to show.
+    bool RestoreWindow();
+
     void FormCreate();
     void FormShow();
     void btnCheckClick();
@@ -75,5 +82,6 @@ private:
     bool FLaidOut = false;
     bool FChecking = false;
     bool FCloseRequested = false;
+    bool FEndsProgram = false;
     TfrmNewVersionAvailable *FNewVersionDialog = nullptr;
 };

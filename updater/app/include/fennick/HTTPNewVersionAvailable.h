@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QSizeF>
 
 #include <cstdint>
 #include <string>
@@ -66,4 +67,5 @@ private:
     TclsUtils &FUtils;
     TUpdateServer FServer;
     QPointer<TfrmTransferUpdate> FTransferDialog;
+    QSizeF FScale{1, 1};
 };

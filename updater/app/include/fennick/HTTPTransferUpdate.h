@@ -31,6 +31,9 @@ public:
                          std::int32_t fileSize);
     // How long the login may take before the transfer gives up (ms).
     void SetLoginTimeout(int milliseconds) { FLoginTimeout = milliseconds; }
+    // How long a stopped transfer waits for the server's answer to ABOR
+    // before the connections are closed (ms).
+    void SetAbortTimeout(int milliseconds) { FAbortTimeout = milliseconds; }
 
     void FormCreate();
     void FormShow();
@@ -43,6 +46,7 @@ public:
     std::int32_t LocalFileSize(const std::string &fileName);
     void IpFtpClient1FtpStatus(int statusCode, const QString &info);
     void IpFtpClient1FtpError(int errorCode, const QString &errorText);
+    void IpFtpClient1FtpReply(int replyCode, const QString &replyText);
 
     QLabel *lblTopStatus;
     QLabel *lblTransferStatus;
@@ -78,8 +82,13 @@ private:
     TclsUtils &FUtils;
     TUpdateServer FServer;
     int FLoginTimeout = 30000;
+    int FAbortTimeout = 10000;
     bool FTimerArmed = false;
 };
+
+// How many bytes more than the published size the local file may grow to
+// before a transfer is stopped as incomplete.
+inline constexpr std::int64_t TransferSizeMargin = 65536;
 
 // The percentage of `total` that `received` is, 0 for a total of 0 or less,
 // at most 100; exact for any 32-bit sizes.

@@ -42,7 +42,10 @@ struct TNMHeaderInfo {
 // as well). A Get fails (ENMHTTPError) when the host cannot be resolved or
 // reached, the server answers with anything but 2xx (the message is the
 // status line, e.g. "HTTP/1.1 404 Not Found"), the body exceeds MaxBodySize,
-// the server stays silent for TimeOut ms, or Abort is called. A body cut
+// the server stays silent for TimeOut ms, the whole Get takes longer than
+// TotalTimeOut ms, the body file cannot be created as a regular file of its
+// own (a symbolic link or another kind of file at its name is refused), or
+// Abort is called. A body cut
 // short by the server is no failure of the Get: BytesRecvd then stays below
 // BytesTotal, for the caller to judge.
 class TNMHTTP : public QObject {
@@ -62,6 +65,8 @@ public:
     TNMHeaderInfo HeaderInfo;
     qint64 MaxBodySize = 64 * 1024;
     int TimeOut = 30000; // ms without any sign of the server
+    // ms for the whole Get, however steadily the server trickles; 0 = none.
+    int TotalTimeOut = 60000;
 
     std::function<void()> OnConnect;
     std::function<void()> OnHostResolved;
@@ -100,6 +105,7 @@ private:
     QEventLoop *FLoop = nullptr;
     QTcpSocket *FSocket = nullptr;
     QTimer FTimer;
+    QTimer FTotalTimer;
     int FLookupId = -1;
     QString FHost;
     quint16 FPort = 80;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace updater {
 
@@ -31,6 +32,19 @@ bool StartProgram(const std::string &fileName, const std::string &parameters, co
 // Hands the file to the desktop's "open" action (xdg-open, started detached
 // in the directory). False when the action cannot be started.
 bool ShellOpen(const std::string &fileName, const std::string &parameters, const std::string &directory);
+
+// A top-level window of the display.
+struct TTopLevelWindow {
+    TWindowHandle window = 0;
+    std::uint32_t processId = 0; // _NET_WM_PID; 0 when the window does not say
+    bool normal = false;         // window type absent or exactly NORMAL
+    std::string title;           // _NET_WM_NAME, else WM_NAME
+};
+
+// Every top-level window of the display in the system's order: the window
+// manager's client list, or the root's children without a window manager.
+// Empty when there is no X11 display.
+std::vector<TTopLevelWindow> TopLevelWindows();
 
 // The first normal top-level window of the display that belongs to the
 // process (or the thread, which on Linux is the process's main thread id):
