@@ -1,6 +1,6 @@
 #include "VirtualHandheld.h"
 
-#include "palmsync/AtomicFile.h"
+#include "fileio/DurableFile.h"
 #include "palmsync/HandheldFolder.h"
 
 #include <algorithm>
@@ -120,7 +120,7 @@ void HandheldUser::save(const fs::path &folder) const
     s << "name=" << name << "\nuserId=" << userId << "\nviewerId=" << viewerId << "\nlastSyncPc=" << lastSyncPc
       << "\nsuccessfulSync=" << successfulSync << "\nlastSync=" << lastSync << "\n";
     const std::string text = s.str();
-    palmsync::writeFileAtomically(fileIn(folder), {reinterpret_cast<const std::uint8_t *>(text.data()), text.size()});
+    fileio::writeFileAtomically(fileIn(folder), std::string_view(text));
 }
 
 VirtualHandheld::VirtualHandheld(fs::path folder, std::function<std::int64_t()> now)

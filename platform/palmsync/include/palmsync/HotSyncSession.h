@@ -1,5 +1,7 @@
 #pragma once
 
+#include "handheld/HandheldLink.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -14,14 +16,18 @@ struct SessionSettings {
     std::string pathName;                 // GetPathName, handed over exactly as given
     std::int32_t syncType = 0;            // GetSyncType
     std::filesystem::path handheldFolder; // the handheld: one Palm database file per database
+    // A handheld of another kind (a device on the HotSync link); when set,
+    // it is the handheld and handheldFolder is not used.
+    std::shared_ptr<handheld::HandheldLink> handheld;
 };
 
 // The host side of one HotSync. While a session exists, the sync suite's
 // classes (system adapter, database query, utility) are registered in the
-// process's COM class table and act on this HotSync: databases are opened in
-// the handheld folder, log lines collect here. One session at a time per
-// process. Changed databases are written to their files when their last
-// record adapter is released, and at end() for those still referenced.
+// process's COM class table and act on this HotSync: databases are opened on
+// the handheld (the folder, or the handheld given), log lines collect here.
+// One session at a time per process. Changes made outside a transaction are
+// written when the database's last record adapter is released, and at end()
+// for those still referenced.
 class HotSyncSession {
 public:
     explicit HotSyncSession(SessionSettings settings);
