@@ -92,7 +92,7 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
 
     bool unloadable = true;
     try {
-        palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld, device});
+        palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld}, device);
         std::int16_t result = 0;
         com::SetErrorInfo({});
         com::HRESULT hr = module->notify().BeginProcess(&result);

@@ -33,9 +33,8 @@ void HotSyncSession::Impl::checkActive() const
         throw com::ComError(com::E_UNEXPECTED, "The HotSync has ended");
 }
 
-HotSyncSession::Impl::Impl(SessionSettings s)
-    : settings(std::move(s)), handheld(settings.handheld ? settings.handheld
-                                                          : std::make_shared<FolderHandheld>(settings.handheldFolder))
+HotSyncSession::Impl::Impl(SessionSettings s, std::shared_ptr<handheld::HandheldLink> h)
+    : settings(std::move(s)), handheld(h ? std::move(h) : std::make_shared<FolderHandheld>(settings.handheldFolder))
 {
 }
 
@@ -126,7 +125,10 @@ void HotSyncSession::Impl::adapterReleased(OpenDatabase &open)
     }
 }
 
-HotSyncSession::HotSyncSession(SessionSettings settings) : impl_(std::make_shared<Impl>(std::move(settings)))
+HotSyncSession::HotSyncSession(SessionSettings settings) : HotSyncSession(std::move(settings), nullptr) {}
+
+HotSyncSession::HotSyncSession(SessionSettings settings, std::shared_ptr<handheld::HandheldLink> handheld)
+    : impl_(std::make_shared<Impl>(std::move(settings), std::move(handheld)))
 {
     std::lock_guard lock(currentMutex);
     if (current)

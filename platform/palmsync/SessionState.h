@@ -24,7 +24,7 @@ struct OpenDatabase {
 };
 
 struct HotSyncSession::Impl {
-    explicit Impl(SessionSettings s);
+    Impl(SessionSettings s, std::shared_ptr<handheld::HandheldLink> h);
 
     void addLog(const std::string &line);
     std::vector<std::string> log() const;

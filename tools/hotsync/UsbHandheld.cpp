@@ -19,10 +19,16 @@ using namespace palmlink;
 
 namespace {
 
-// Vendors of Palm OS handhelds that HotSync over USB.
-constexpr std::uint16_t kVendors[] = {0x0830 /* Palm */,   0x082d /* Handspring */, 0x054c /* Sony */,
-                                      0x0502 /* Acer */,   0x04e8 /* Samsung */,    0x12ef /* Tapwave */,
-                                      0x091e /* Garmin */, 0x4766 /* Aceeca */,     0x115e /* GSPDA */};
+// Palm OS handhelds that HotSync over USB: vendor and product (0: every
+// product of a vendor that makes nothing else). Only these are opened: a
+// claimed interface takes a device away from its own driver.
+struct KnownDevice {
+    std::uint16_t vendor, product;
+};
+constexpr KnownDevice kDevices[] = {
+    {0x0830, 0},      {0x082d, 0},      {0x4766, 0},      {0x054c, 0x0038}, {0x054c, 0x0066}, {0x054c, 0x0095},
+    {0x054c, 0x009a}, {0x054c, 0x00da}, {0x054c, 0x00e9}, {0x054c, 0x0144}, {0x054c, 0x0169}, {0x0502, 0x0001},
+    {0x04e8, 0x8001}, {0x04e8, 0x6601}, {0x12ef, 0x0100}, {0x091e, 0x0004}, {0x115e, 0xf100}};
 
 // The vendor requests (device to host, vendor, to an endpoint).
 constexpr std::uint8_t kRequestType = 0xC2;
@@ -108,10 +114,10 @@ private:
     std::vector<std::uint8_t> pending_;
 };
 
-bool knownVendor(std::uint16_t vendor)
+bool knownDevice(const libusb_device_descriptor &d)
 {
-    for (auto v : kVendors)
-        if (v == vendor)
+    for (const auto &k : kDevices)
+        if (k.vendor == d.idVendor && (k.product == 0 || k.product == d.idProduct))
             return true;
     return false;
 }
@@ -193,7 +199,7 @@ std::optional<UsbHandheld> waitForUsbHandheld(const std::function<bool()> &stop)
         std::string failure;
         for (ssize_t i = 0; i < count && !found; ++i) {
             libusb_device_descriptor d{};
-            if (libusb_get_device_descriptor(devices[i], &d) != 0 || !knownVendor(d.idVendor))
+            if (libusb_get_device_descriptor(devices[i], &d) != 0 || !knownDevice(d))
                 continue;
             try {
                 found = openDevice(context, devices[i], d);

@@ -16,9 +16,6 @@ struct SessionSettings {
     std::string pathName;                 // GetPathName, handed over exactly as given
     std::int32_t syncType = 0;            // GetSyncType
     std::filesystem::path handheldFolder; // the handheld: one Palm database file per database
-    // A handheld of another kind (a device on the HotSync link); when set,
-    // it is the handheld and handheldFolder is not used.
-    std::shared_ptr<handheld::HandheldLink> handheld;
 };
 
 // The host side of one HotSync. While a session exists, the sync suite's
@@ -31,6 +28,9 @@ struct SessionSettings {
 class HotSyncSession {
 public:
     explicit HotSyncSession(SessionSettings settings);
+    // A HotSync with a handheld of another kind (a device on the HotSync
+    // link); settings.handheldFolder is not used then.
+    HotSyncSession(SessionSettings settings, std::shared_ptr<handheld::HandheldLink> handheld);
     ~HotSyncSession(); // calls end() when it has not run
     HotSyncSession(const HotSyncSession &) = delete;
     HotSyncSession &operator=(const HotSyncSession &) = delete;
