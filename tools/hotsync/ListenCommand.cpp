@@ -180,7 +180,6 @@ public:
         } else {
             say("Listening for HotSyncs on USB");
         }
-        int last = 0;
         while (!stopping()) {
             int status = -1;
             try {
@@ -196,13 +195,13 @@ public:
             }
             if (status < 0)
                 break; // stopped while waiting
-            last = status;
             if (o_.once)
                 return status;
             say("Waiting for the next HotSync");
         }
         say("Stopped listening");
-        return o_.once ? 1 : last == 0 ? 0 : 0;
+        // Stopped on purpose; with --once before any HotSync ran.
+        return o_.once ? 1 : 0;
     }
 
 private:

@@ -130,8 +130,12 @@ TEST_F(ListenProgramTest, TheHandheldsUserPicksWhoMayHotSync)
         fs::remove_all(device);
         fs::create_directories(device);
         palmsync::HandheldFolder(device).createRecordDatabase("FakeDB-TEST", "TEST", "DATA");
+        auto app = palmsync::PalmDatabase::createResourceDatabase("Gearvane", "appl", "KLXC", 0);
+        app.resources.push_back({"code", 1, {0x4E, 0x75}});
+        app.save(dir / "Gearvane.prc");
         if (c.userExists) {
             ASSERT_EQ(hotsync({"users", "add", "Anna"}).status, 0);
+            ASSERT_EQ(hotsync({"install", "--user", "Anna", (dir / "Gearvane.prc").string()}).status, 0);
         }
         std::vector<std::string> extra{"--once"};
         if (c.createUser)
@@ -153,6 +157,10 @@ TEST_F(ListenProgramTest, TheHandheldsUserPicksWhoMayHotSync)
         // The conduit wrote to the device and logged there; the device got
         // the host's id and the sync date; the backup kept its database.
         EXPECT_THAT(deviceRecords(), testing::ElementsAre("Anna|0"));
+        if (c.userExists) {
+            EXPECT_THAT(out, HasSubstr("Installed Gearvane.prc as Gearvane on the handheld"));
+            EXPECT_EQ(palmsync::PalmDatabase::load(device / "Gearvane.prc").resources, app.resources);
+        }
         EXPECT_THAT(deviceLog, HasSubstr("OK Fake type=0 user=Anna"));
         EXPECT_THAT(deviceLog, HasSubstr("HotSync completed"));
         EXPECT_THAT(user, testing::Not(HasSubstr("lastSyncPc=0\n")));
