@@ -182,9 +182,9 @@ protected:
         setRecords(kMainDB, main);
 
         addRow("OILGRADE", syncColumns(-1, false) + Row{{"Name", "15W50"}, {"ItemCost", 9.5}});
-        addRow("VEHICLE", syncColumns(-2, false) + Row{{"Name", "Camper"},
-                                                       {"OilGradeId", std::int64_t{-1}},
-                                                       {"ModelYear", std::int64_t{1985}}});
+        addRow("VEHICLE",
+               syncColumns(-2, false) +
+                   Row{{"Name", "Camper"}, {"OilGradeId", std::int64_t{-1}}, {"ModelYear", std::int64_t{1985}}});
         for (int i = 0; i < 3; ++i)
             addRow("MAIN", syncColumns(-5 - i, false) + Row{{"VehicleId", std::int64_t{-2}},
                                                             {"VendorId", std::int64_t{21}},
@@ -419,8 +419,8 @@ TEST_F(LinkSafety, EveryLineGivesTheTablesAndDatabasesOfAFolderHotSync)
     const struct {
         Line line;
         std::int32_t syncType;
-    } cases[] = {{Line::NetSync, 0},   {Line::SerialTcp, 0}, {Line::SerialPty, 0},
-                 {Line::NetSync, 2},   {Line::NetSync, 3}};
+    } cases[] = {
+        {Line::NetSync, 0}, {Line::SerialTcp, 0}, {Line::SerialPty, 0}, {Line::NetSync, 2}, {Line::NetSync, 3}};
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(lineName(c.line)) + ", sync type " + std::to_string(c.syncType));
         const Clean &expected = clean(c.syncType);

@@ -79,7 +79,8 @@ std::vector<handheld::DatabaseInfo> DeviceHandheld::listDatabases()
 {
     std::vector<handheld::DatabaseInfo> result;
     for (const auto &d : call([](DlpClient &c) { return c.readDbList(dlp::dblist::Ram); }))
-        result.push_back({d.name(), fourCcText(d.type), fourCcText(d.creator), (d.dbFlags & dlp::dbflag::ResDB) != 0, {}});
+        result.push_back(
+            {d.name(), fourCcText(d.type), fourCcText(d.creator), (d.dbFlags & dlp::dbflag::ResDB) != 0, {}});
     return result;
 }
 
@@ -180,10 +181,9 @@ void DeviceHandheld::copyDatabase(const std::string &name, const fs::path &file)
     const dlp::DbInfo &info = found->info;
     palmsync::PalmDatabase out;
     const bool resource = (info.dbFlags & dlp::dbflag::ResDB) != 0;
-    out = resource ? palmsync::PalmDatabase::createResourceDatabase(name, fourCcText(info.type),
-                                                                    fourCcText(info.creator), 0)
-                   : palmsync::PalmDatabase::createRecordDatabase(name, fourCcText(info.type),
-                                                                  fourCcText(info.creator), 0);
+    out = resource
+              ? palmsync::PalmDatabase::createResourceDatabase(name, fourCcText(info.type), fourCcText(info.creator), 0)
+              : palmsync::PalmDatabase::createRecordDatabase(name, fourCcText(info.type), fourCcText(info.creator), 0);
     out.header.attributes = static_cast<std::uint16_t>(info.dbFlags & ~dlp::dbflag::Open);
     out.header.version = info.version;
     out.header.modificationNumber = info.modificationNumber;
@@ -339,8 +339,8 @@ const Record &DeviceDatabase::load(std::uint32_t id)
     if (!data)
         throw std::runtime_error("Record " + std::to_string(id) + " of database " + name_ +
                                  " went away on the handheld during the HotSync");
-    Record r{id, static_cast<std::uint8_t>(data->attributes & kAttributeMask), static_cast<std::uint8_t>(data->category & 0x0F),
-             std::move(data->data)};
+    Record r{id, static_cast<std::uint8_t>(data->attributes & kAttributeMask),
+             static_cast<std::uint8_t>(data->category & 0x0F), std::move(data->data)};
     return records_.emplace(id, std::move(r)).first->second;
 }
 
@@ -427,9 +427,9 @@ std::uint32_t DeviceDatabase::writeRecord(const Record &record)
         return record.id;
     }
     // The content goes now; the device's dirty bit stays until publish().
-    const std::uint8_t sent =
-        transactional_ ? static_cast<std::uint8_t>(record.attributes | (onDevice & handheld::kAttrDirty))
-                       : record.attributes;
+    const std::uint8_t sent = transactional_
+                                  ? static_cast<std::uint8_t>(record.attributes | (onDevice & handheld::kAttrDirty))
+                                  : record.attributes;
     link_.call([&](DlpClient &c) { c.writeRecord(handle_, record.id, sent, record.category, record.data); });
     if (transactional_) {
         Record before = old;
@@ -524,8 +524,7 @@ void DeviceDatabase::publish(const std::string &token)
     if (bulk) {
         for (auto id : ids_) {
             auto r = records_.find(id);
-            if (r == records_.end() ||
-                (deviceAttributes(id) & ~handheld::kAttrDirty) != r->second.attributes ||
+            if (r == records_.end() || (deviceAttributes(id) & ~handheld::kAttrDirty) != r->second.attributes ||
                 (r->second.attributes & (handheld::kAttrDeleted | handheld::kAttrDirty)) != 0) {
                 bulk = false;
                 break;

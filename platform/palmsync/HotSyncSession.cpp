@@ -6,7 +6,6 @@
 
 #include "com/ComError.h"
 
-
 namespace palmsync {
 
 namespace {

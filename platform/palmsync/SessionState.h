@@ -3,8 +3,8 @@
 // State of the running HotSync shared by the session and the sync-suite
 // objects it hands out. Internal to the library.
 
-#include "palmsync/HotSyncSession.h"
 #include "handheld/HandheldLink.h"
+#include "palmsync/HotSyncSession.h"
 
 #include <filesystem>
 #include <map>

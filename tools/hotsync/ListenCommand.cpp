@@ -173,8 +173,9 @@ public:
         std::optional<TcpListener> tcp;
         if (o_.transport == Transport::Net || o_.transport == Transport::SerialNet) {
             tcp.emplace(o_.address, o_.port);
-            say("Listening for HotSyncs over " + std::string(o_.transport == Transport::Net ? "Net Sync" : "Serial Sync") +
-                " on " + o_.address + " port " + std::to_string(tcp->port()));
+            say("Listening for HotSyncs over " +
+                std::string(o_.transport == Transport::Net ? "Net Sync" : "Serial Sync") + " on " + o_.address +
+                " port " + std::to_string(tcp->port()));
         } else if (o_.transport == Transport::Serial) {
             say("Listening for HotSyncs on the serial line " + o_.device);
         } else {
@@ -298,7 +299,8 @@ private:
             const std::string why =
                 name.empty() ? std::string("the handheld has no user name yet")
                 : known.empty()
-                    ? "the handheld's user \"" + name + "\" is no HotSync user here (add it with hotsync users add, or listen with --create-user)"
+                    ? "the handheld's user \"" + name +
+                          "\" is no HotSync user here (add it with hotsync users add, or listen with --create-user)"
                     : "several HotSync users are named \"" + name + "\"";
             say("ERROR (HotSync): HotSync refused: " + why);
             client.addSyncLogEntry("HotSync refused by the desktop: " + why + "\n");
@@ -344,7 +346,8 @@ int listenCommand(const HostRoot &root, std::vector<std::string> args, std::ostr
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    struct sigaction oldInt {}, oldTerm {};
+    struct sigaction oldInt {
+    }, oldTerm{};
     sigaction(SIGINT, &action, &oldInt);
     sigaction(SIGTERM, &action, &oldTerm);
     // A handheld that hangs up must not kill the listener.

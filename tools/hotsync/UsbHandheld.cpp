@@ -131,8 +131,8 @@ UsbHandheld openDevice(libusb_context *context, libusb_device *device, const lib
     libusb_device_handle *handle = nullptr;
     int rc = libusb_open(device, &handle);
     if (rc != 0)
-        throw LinkError("cannot open the USB handheld " + std::to_string(d.idVendor) + ":" + std::to_string(d.idProduct) +
-                        ": " + usbError(rc) + " (see the udev rules in the README)");
+        throw LinkError("cannot open the USB handheld " + std::to_string(d.idVendor) + ":" +
+                        std::to_string(d.idProduct) + ": " + usbError(rc) + " (see the udev rules in the README)");
     libusb_set_auto_detach_kernel_driver(handle, 1);
     if ((rc = libusb_claim_interface(handle, 0)) != 0) {
         libusb_close(handle);

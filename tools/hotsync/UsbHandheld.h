@@ -15,7 +15,7 @@ namespace hotsynctool {
 
 struct UsbHandheld {
     std::unique_ptr<palmlink::ByteStream> stream;
-    bool netSync = false;  // else Serial Sync (PADP) without the baud-rate step
+    bool netSync = false;    // else Serial Sync (PADP) without the baud-rate step
     std::string description; // vendor and product ids, endpoints
 };
 

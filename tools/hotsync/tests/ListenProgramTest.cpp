@@ -54,8 +54,17 @@ protected:
     // Starts "hotsync listen" on a free loopback port; returns its port.
     std::uint16_t startListener(std::vector<std::string> extra)
     {
-        std::vector<std::string> args{(gvtest::binaryDir() / "hotsync").string(), "--root", root.string(), "listen",
-                                      "--net", "--address", "127.0.0.1", "--port", "0", "--timeout", "5"};
+        std::vector<std::string> args{(gvtest::binaryDir() / "hotsync").string(),
+                                      "--root",
+                                      root.string(),
+                                      "listen",
+                                      "--net",
+                                      "--address",
+                                      "127.0.0.1",
+                                      "--port",
+                                      "0",
+                                      "--timeout",
+                                      "5"};
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char *> argv;
         for (auto &a : args)
@@ -115,14 +124,17 @@ TEST_F(ListenProgramTest, TheHandheldsUserPicksWhoMayHotSync)
 {
     const struct {
         const char *name;
+        const char *transport;
         bool userExists;
         bool createUser;
         int status;
         const char *says;
     } cases[] = {
-        {"a known user", true, false, 0, "HotSync of Anna completed"},
-        {"an unknown user is refused", false, false, 1, "HotSync refused: the handheld's user \"Anna\" is no HotSync user here"},
-        {"an unknown user is created on request", false, true, 0, "Created the HotSync user Anna"},
+        {"a known user", "--net", true, false, 0, "HotSync of Anna completed"},
+        {"a known user over Serial Sync on TCP", "--serial-net", true, false, 0, "HotSync of Anna completed"},
+        {"an unknown user is refused", "--net", false, false, 1,
+         "HotSync refused: the handheld's user \"Anna\" is no HotSync user here"},
+        {"an unknown user is created on request", "--net", false, true, 0, "Created the HotSync user Anna"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,16 +149,20 @@ TEST_F(ListenProgramTest, TheHandheldsUserPicksWhoMayHotSync)
             ASSERT_EQ(hotsync({"users", "add", "Anna"}).status, 0);
             ASSERT_EQ(hotsync({"install", "--user", "Anna", (dir / "Gearvane.prc").string()}).status, 0);
         }
-        std::vector<std::string> extra{"--once"};
+        std::vector<std::string> extra{"--once", "--trace", (dir / "session.json").string()};
         if (c.createUser)
             extra.push_back("--create-user");
         const auto port = startListener(extra);
-        auto handheld = runBuiltProgram("virtual-handheld", scratch,
-                                        {device.string(), "--net", "127.0.0.1:" + std::to_string(port), "--user", "Anna"});
+        auto handheld =
+            runBuiltProgram("virtual-handheld", scratch,
+                            {device.string(), "--net", "127.0.0.1:" + std::to_string(port), "--user", "Anna"});
         EXPECT_EQ(handheld.status, 0) << describe(handheld);
         EXPECT_EQ(waitForListener(), c.status);
         const std::string out = gvtest::readFileText(output);
         EXPECT_THAT(out, HasSubstr(c.says)) << out;
+        // The session's bytes were recorded, and decode and encode back.
+        auto trace = hotsync({"trace", (dir / "session.json").string(), "--check"});
+        EXPECT_EQ(trace.status, 0) << describe(trace);
         const std::string deviceLog = gvtest::readFileText(device / ".virtual-handheld-log");
         const std::string user = gvtest::readFileText(device / ".virtual-handheld-user");
         if (c.status != 0) {

@@ -118,7 +118,7 @@ private:
     std::string name_;
     std::uint8_t handle_;
     bool listed_ = false;
-    std::vector<std::uint32_t> ids_;                         // in the device's order
+    std::vector<std::uint32_t> ids_;                                   // in the device's order
     mutable std::unordered_map<std::uint32_t, std::size_t> positions_; // rebuilt when stale
     mutable bool positionsStale_ = true;
     std::unordered_map<std::uint32_t, handheld::Record> records_; // as the conduit sees them
