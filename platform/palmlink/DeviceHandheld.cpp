@@ -100,6 +100,25 @@ std::shared_ptr<handheld::HandheldDatabase> DeviceHandheld::openDatabase(const s
     return db;
 }
 
+std::shared_ptr<handheld::HandheldDatabase>
+DeviceHandheld::createDatabase(const std::string &name, const std::string &creator, const std::string &type)
+{
+    dlp::CreateDBRequest q;
+    q.creator = fourCc(creator);
+    q.type = fourCc(type);
+    q.name = name;
+    const std::uint8_t handle = call([&](DlpClient &c) { return c.createDb(q); });
+    auto db = std::make_shared<DeviceDatabase>(*this, name, handle);
+    open_[name] = db;
+    return db;
+}
+
+void DeviceHandheld::end(bool success)
+{
+    closeAll();
+    call([&](DlpClient &c) { c.endOfSync(success ? dlp::EndOfSyncRequest::kNormal : dlp::EndOfSyncRequest::kOther); });
+}
+
 void DeviceHandheld::closeDatabase(const std::string &name)
 {
     auto it = open_.find(name);
@@ -485,6 +504,24 @@ void DeviceDatabase::deleteAll()
     positionsStale_ = true;
     heldAttributes_.clear();
     heldPurges_.clear();
+}
+
+void DeviceDatabase::resetSyncFlags()
+{
+    if (!transactional_) {
+        link_.call([&](DlpClient &c) { c.resetSyncFlags(handle_); });
+        for (auto &[id, r] : records_)
+            r.attributes &= static_cast<std::uint8_t>(~handheld::kAttrDirty);
+        return;
+    }
+    loadAll();
+    for (auto id : ids_) {
+        Record &r = records_.at(id);
+        if (!(r.attributes & handheld::kAttrDirty))
+            continue;
+        heldAttributes_.emplace(id, r.attributes);
+        r.attributes &= static_cast<std::uint8_t>(~handheld::kAttrDirty);
+    }
 }
 
 std::optional<handheld::Bytes> DeviceDatabase::appInfo()

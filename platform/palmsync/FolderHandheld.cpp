@@ -30,6 +30,14 @@ std::shared_ptr<handheld::HandheldDatabase> FolderHandheld::openDatabase(const s
     return std::make_shared<FolderDatabase>(folder_, name, *file, std::move(db));
 }
 
+std::shared_ptr<handheld::HandheldDatabase> FolderHandheld::createDatabase(const std::string &name,
+                                                                           const std::string &creator,
+                                                                           const std::string &type)
+{
+    HandheldFolder(folder_).createRecordDatabase(name, creator, type);
+    return openDatabase(name);
+}
+
 bool FolderHandheld::deleteDatabase(const std::string &name)
 {
     auto file = HandheldFolder(folder_).find(name);
@@ -138,6 +146,16 @@ void FolderDatabase::deleteAll()
         return;
     db_.records.clear();
     changed_ = true;
+}
+
+void FolderDatabase::resetSyncFlags()
+{
+    for (auto &r : db_.records) {
+        if (r.attributes & handheld::kAttrDirty) {
+            r.attributes &= static_cast<std::uint8_t>(~handheld::kAttrDirty);
+            changed_ = true;
+        }
+    }
 }
 
 void FolderDatabase::flush()

@@ -316,8 +316,7 @@ private:
         options.device = device;
         SyncReport report = SyncRunner(root_).run(options, [&](const std::string &line) { say("  " + line); });
         try {
-            device->closeAll();
-            client.endOfSync(report.success ? dlp::EndOfSyncRequest::kNormal : dlp::EndOfSyncRequest::kOther);
+            device->end(report.success);
         } catch (const std::exception &e) {
             if (!device->broken())
                 say("ERROR (HotSync): " + std::string(e.what()));

@@ -83,6 +83,8 @@ public:
     // Removes every record marked deleted.
     virtual void purgeDeleted() = 0;
     virtual void deleteAll() = 0;
+    // Clears the dirty bit of every record.
+    virtual void resetSyncFlags() = 0;
     virtual std::optional<Bytes> appInfo() = 0;
 
     virtual void begin() = 0;
@@ -113,6 +115,11 @@ public:
     // database of that name. Raises when it is a resource database or
     // cannot be read.
     virtual std::shared_ptr<HandheldDatabase> openDatabase(const std::string &name) = 0;
+    // A new, empty record database; raises when one of that name exists.
+    virtual std::shared_ptr<HandheldDatabase> createDatabase(const std::string &name, const std::string &creator,
+                                                             const std::string &type) = 0;
+    // Lets the database go (a database opened again later is read anew).
+    virtual void closeDatabase(const std::string & /*name*/) {}
     // False when there was no such database.
     virtual bool deleteDatabase(const std::string &name) = 0;
     // Puts a database file (.pdb or .prc) on the handheld, replacing the
@@ -135,6 +142,8 @@ public:
     virtual void addLogEntry(const std::string & /*text*/) {}
     // Tells the handheld a conduit starts (it shows that the sync goes on).
     virtual void openConduit() {}
+    // Ends the HotSync with the handheld (closes what is open).
+    virtual void end(bool /*success*/) {}
 };
 
 } // namespace handheld

@@ -42,6 +42,9 @@ public:
     std::string describe() const override { return description_; }
     std::vector<handheld::DatabaseInfo> listDatabases() override;
     std::shared_ptr<handheld::HandheldDatabase> openDatabase(const std::string &name) override;
+    std::shared_ptr<handheld::HandheldDatabase> createDatabase(const std::string &name, const std::string &creator,
+                                                               const std::string &type) override;
+    void closeDatabase(const std::string &name) override;
     bool deleteDatabase(const std::string &name) override;
     std::string installDatabase(const std::filesystem::path &file) override;
     void copyDatabase(const std::string &name, const std::filesystem::path &file) override;
@@ -52,6 +55,8 @@ public:
     void writeSyncInfo(std::uint32_t pcId, std::int64_t when, bool synced) override;
     void addLogEntry(const std::string &text) override;
     void openConduit() override;
+    // Closes what is open and sends EndOfSync.
+    void end(bool success) override;
 
     // Closes every open database (before the end of the sync).
     void closeAll();
@@ -65,7 +70,6 @@ public:
 
 private:
     std::filesystem::path stagedFile(const std::string &name, const std::string &token) const;
-    void closeDatabase(const std::string &name);
 
     DlpClient &client_;
     std::string description_;
@@ -89,6 +93,7 @@ public:
     void deleteRecord(std::uint32_t id) override;
     void purgeDeleted() override;
     void deleteAll() override;
+    void resetSyncFlags() override;
     std::optional<handheld::Bytes> appInfo() override;
 
     void begin() override { transactional_ = true; }

@@ -23,6 +23,8 @@ public:
     std::string describe() const override { return folder_.string(); }
     std::vector<handheld::DatabaseInfo> listDatabases() override;
     std::shared_ptr<handheld::HandheldDatabase> openDatabase(const std::string &name) override;
+    std::shared_ptr<handheld::HandheldDatabase> createDatabase(const std::string &name, const std::string &creator,
+                                                               const std::string &type) override;
     bool deleteDatabase(const std::string &name) override;
     std::string installDatabase(const std::filesystem::path &file) override;
     void copyDatabase(const std::string &name, const std::filesystem::path &file) override;
@@ -47,6 +49,7 @@ public:
     void deleteRecord(std::uint32_t id) override;
     void purgeDeleted() override;
     void deleteAll() override;
+    void resetSyncFlags() override;
     std::optional<handheld::Bytes> appInfo() override { return db_.appInfo; }
 
     void begin() override { transactional_ = true; }
