@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "DatabaseDump.h"
+#include "ListenCommand.h"
 #include "TraceCommand.h"
 
 #include "com/ComError.h"
@@ -45,6 +46,8 @@ constexpr const char *usageText =
     "  configure (--user NAME | --user-id ID) --creator CRID\n"
     "  sync (--user NAME | --user-id ID) --handheld DIR\n"
     "       [--action synchronize|handheld-overwrites|desktop-overwrites|nothing] [--wait SECONDS]\n"
+    "  listen (--net | --serial-net | --serial DEVICE | --usb) [--port N] [--address ADDR]\n"
+    "         [--once] [--create-user] [--trace FILE] [--timeout SECONDS]\n"
     "  backups (--user NAME | --user-id ID)\n"
     "  restore (--user NAME | --user-id ID) [--backup N] [--handheld DIR | --to DIR]\n"
     "  dump FILE\n"
@@ -152,6 +155,8 @@ public:
             return configure(args);
         if (command == "sync")
             return sync(args);
+        if (command == "listen")
+            return listenCommand(root_, args, out_);
         if (command == "backups")
             return backups(args);
         if (command == "restore")

@@ -305,8 +305,9 @@ TEST_F(HotSyncProgramTest, ASecondHotSyncWaitsThenGivesUpChangingNothing)
         auto r = hotsync({"sync", "--user", who, "--handheld", handheld.string(), "--wait", "1"});
         EXPECT_EQ(r.status, 75) << describe(r);
         EXPECT_THAT(r.out, HasSubstr("Waiting for the run that holds the "));
-        if (std::string(who) == "Anna")
+        if (std::string(who) == "Anna") {
             EXPECT_THAT(r.out, HasSubstr("(HotSync of Anna, process " + std::to_string(holder) + ")"));
+        }
         EXPECT_THAT(r.out, HasSubstr("ERROR (HotSync): Another HotSync is running"));
         EXPECT_THAT(r.out, HasSubstr("changed nothing"));
         EXPECT_TRUE(handheldRecords().empty());
