@@ -6,7 +6,7 @@ const std::vector<CommandEntry> &commandTable()
 {
     static const std::vector<CommandEntry> table = [] {
         std::vector<CommandEntry> all;
-        for (auto group : {userCommands, conduitCommands, installCommands, syncCommands, tableCommands, fileCommands}) {
+        for (auto group : {userCommands, conduitCommands, installCommands, syncCommands, listenCommands, tableCommands, fileCommands}) {
             auto commands = group();
             all.insert(all.end(), std::make_move_iterator(commands.begin()), std::make_move_iterator(commands.end()));
         }

@@ -13,6 +13,7 @@ std::vector<CommandEntry> userCommands();    // UserCommands.cpp
 std::vector<CommandEntry> conduitCommands(); // ConduitCommands.cpp
 std::vector<CommandEntry> installCommands(); // InstallCommands.cpp
 std::vector<CommandEntry> syncCommands();    // SyncCommands.cpp
+std::vector<CommandEntry> listenCommands();  // ListenCommand.cpp
 std::vector<CommandEntry> tableCommands();   // TableCommands.cpp
 std::vector<CommandEntry> fileCommands();    // FileCommands.cpp
 

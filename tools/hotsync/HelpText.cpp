@@ -215,4 +215,118 @@ void printVersion(std::ostream &out)
     out << "hotsync (Gearvane companion suite) " << GV_VERSION << "\n";
 }
 
+namespace {
+
+// Text as roff shows it literally: backslashes escaped, minus signs that
+// are minus signs (options), no line taken for a request.
+std::string roff(const std::string &text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool lineStart = i == 0 || text[i - 1] == '\n';
+        if (lineStart && (c == '.' || c == '\''))
+            out += "\\&";
+        if (c == '\\')
+            out += "\\e";
+        else if (c == '-')
+            out += "\\-";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// The paragraphs of a description: filled text, or (lines beginning with
+// blanks) an example kept as written.
+void writeRoffParagraphs(std::ostream &out, const std::string &text)
+{
+    std::size_t start = 0;
+    bool first = true;
+    while (start <= text.size()) {
+        std::size_t end = text.find("\n\n", start);
+        std::string paragraph = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? text.size() + 1 : end + 2;
+        if (!first)
+            out << ".PP\n";
+        first = false;
+        if (paragraph.rfind("  ", 0) == 0) {
+            out << ".nf\n";
+            std::istringstream lines(paragraph);
+            for (std::string line; std::getline(lines, line);)
+                out << roff(line.substr(line.find_first_not_of(' '))) << "\n";
+            out << ".fi\n";
+            continue;
+        }
+        // One sentence per line reads well in the source and lets roff
+        // space sentences as it should.
+        std::string line;
+        for (std::size_t i = 0; i < paragraph.size(); ++i) {
+            const char c = paragraph[i] == '\n' ? ' ' : paragraph[i];
+            if (c == ' ' && line.empty())
+                continue;
+            line += c;
+            if ((c == '.' || c == '?' || c == ':') && i + 1 < paragraph.size() && paragraph[i + 1] == ' ' &&
+                line.size() > 2) {
+                out << roff(line) << "\n";
+                line.clear();
+            }
+        }
+        if (!line.empty())
+            out << roff(line) << "\n";
+    }
+}
+
+// An option as a tagged paragraph: "--name VALUE" in bold and italics, then
+// its help.
+void writeRoffOption(std::ostream &out, const OptionEntry &o)
+{
+    out << ".TP\n";
+    if (o.value)
+        out << ".BI \"" << roff(std::string("--") + o.name) << " \" " << roff(o.value) << "\n";
+    else
+        out << ".B " << roff(std::string("--") + o.name) << "\n";
+    out << roff(o.help) << "\n";
+}
+
+} // namespace
+
+void printManPage(std::ostream &out)
+{
+    out << ".\\\" Written by \"hotsync help --man\" from the program's own help.\n"
+        << ".TH HOTSYNC 1 \"\" \"Gearvane " << GV_VERSION << "\" \"Gearvane companion suite\"\n"
+        << ".SH NAME\nhotsync \\- HotSync host: users, conduits, install queues, HotSyncs and the Gearvane tables\n"
+        << ".SH SYNOPSIS\n.B hotsync\n.RB [ \\-\\-root\n.IR DIR ]\n.I COMMAND\n.RI [ ARGUMENTS ...]\n.br\n"
+        << ".B hotsync help\n.RI [ COMMAND ]\n.br\n.B hotsync \\-\\-version\n"
+        << ".SH DESCRIPTION\n";
+    writeRoffParagraphs(out, overviewText);
+    out << ".PP\n";
+    writeRoffParagraphs(out, std::string(rootText) + " --root may stand anywhere on the command line.");
+    out << ".SH COMMANDS\n";
+    for (const auto &c : commandTable()) {
+        out << ".SS " << roff(c.name) << "\n.B hotsync " << roff(c.synopsis) << "\n.PP\n";
+        writeRoffParagraphs(out, c.description);
+        for (const auto &o : c.options)
+            writeRoffOption(out, o);
+        out << ".PP\nExample:\n.PP\n.RS\n.nf\n" << roff(c.example) << "\n.fi\n.RE\n";
+    }
+    out << ".SH OPTIONS\n";
+    for (const auto &o : commonOptions())
+        writeRoffOption(out, o);
+    out << ".TP\n.B \\-\\-version\nshow the version and exit\n"
+        << ".SH ENVIRONMENT\n.TP\n.B HOTSYNC_ROOT\nThe HotSync root, when \\-\\-root is not given.\n"
+        << ".TP\n.B XDG_DATA_HOME\nThe root is its hotsync folder when neither is given.\n"
+        << ".SH EXIT STATUS\n";
+    writeRoffParagraphs(out, exitText);
+    out << ".SH FILES\n"
+           ".TP\n.I ROOT/userdata/ID/HotSync.log\nA user's HotSync log.\n"
+           ".TP\n.I ROOT/userdata/ID/backups/\nA user's backups.\n"
+           ".TP\n.I ROOT/users/ID\\-NAME/gearvane/\nThe Gearvane conduit's desktop tables of a user (SQLite files).\n"
+           ".TP\n.I "
+        << roff(registry::machineRoot().string()) << "/\nThe machine's HotSync root: the registry that installed conduits "
+        << "register into for every user.\n"
+           ".SH SEE ALSO\n.BR Selbow (1),\n.BR gearvane\\-sample (1),\n.BR gearvane\\-conduit\\-settings (1),\n"
+           ".BR virtual\\-handheld (1)\n";
+}
+
 } // namespace hotsynctool

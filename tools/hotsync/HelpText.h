@@ -30,5 +30,8 @@ void printAllHelp(std::ostream &out, const RootOrigin &root);
 // the program's) and where to read more.
 void printUsageHint(std::ostream &out, const CommandEntry *command, const std::string &group = {});
 void printVersion(std::ostream &out);
+// "hotsync help --man": the manual page, in roff, written from the same
+// texts as the help so that the two never disagree.
+void printManPage(std::ostream &out);
 
 } // namespace hotsynctool

@@ -24,11 +24,15 @@ std::string joined(const std::vector<std::string> &words, std::size_t count)
     return text;
 }
 
-// "hotsync help [COMMAND | --all]"
+// "hotsync help [COMMAND | --all | --man]"
 int help(const std::vector<std::string> &words, const RootOrigin &root, std::ostream &out)
 {
     if (words.empty()) {
         printOverview(out, root);
+        return exitSuccess;
+    }
+    if (words.size() == 1 && words[0] == "--man") {
+        printManPage(out);
         return exitSuccess;
     }
     if (words.size() == 1 && words[0] == "--all") {

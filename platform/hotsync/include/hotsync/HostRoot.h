@@ -29,7 +29,8 @@ public:
     static HostRoot resolve(const std::optional<std::filesystem::path> &explicitRoot = std::nullopt);
 
     const std::filesystem::path &path() const { return root_; }
-    registry::Registry registry() const { return registry::Registry(root_); }
+    // The root's registry; classes it lacks are looked up in the machine's.
+    registry::Registry registry() const;
 
     std::filesystem::path lockFile() const { return root_ / "host.lock"; }
     std::filesystem::path usersFile() const { return root_ / "users.list"; }
