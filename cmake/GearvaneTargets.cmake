@@ -83,7 +83,7 @@ function(gv_add_gtest name)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOTSYNC_MACHINE_ROOT=${PROJECT_BINARY_DIR}/no-machine-registry"
       TIMEOUT ${T_TIMEOUT}
       LABELS "${T_LABELS}")
 endfunction()

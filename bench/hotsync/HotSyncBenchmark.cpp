@@ -17,6 +17,10 @@
 #include "conduit/KLXClientNotify.h"
 #include "conduit/ToDoMainObject.h"
 #include "desktopdb/Table.h"
+#include "VirtualHandheld.h"
+#include "palmlink/DeviceHandheld.h"
+#include "palmlink/NetSyncLink.h"
+#include "palmlink/TcpStream.h"
 #include "palmsync/HotSyncSession.h"
 #include "palmsync/PalmDatabase.h"
 
@@ -33,6 +37,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -89,6 +94,71 @@ void runProgram(const fs::path &root, const std::vector<std::string> &args)
             command += " " + a;
         throw std::runtime_error("failed (" + std::to_string(status) + "):" + command);
     }
+}
+
+// One HotSync of a handheld folder through the conduit, inside this program.
+void runFolderHotSync(const Sides &s, int syncType)
+{
+    std::string line;
+    {
+        palmsync::HotSyncSession session({User, s.desktop.string(), syncType, s.handheld});
+        {
+            com::ComPtr<TKLXGVClientNotify> notify(new TKLXGVClientNotify);
+            std::int16_t result = 0;
+            notify->BeginProcess(&result);
+        }
+        session.end();
+        auto lines = session.logLines();
+        line = lines.empty() ? std::string() : lines.back();
+    }
+    if (line != "OK Gearvane")
+        throw std::runtime_error("HotSync failed: " + line);
+}
+
+// The same HotSync with the handheld folder served by the virtual handheld
+// over loopback Net Sync: the device side runs in a thread of the same
+// process (it decodes, answers and writes its files as a device would).
+// Returns the desktop's requests (round trips).
+std::size_t runHotSyncOverNetSync(const Sides &s, int syncType)
+{
+    using namespace palmlink;
+    const milliseconds timeout(60000);
+    TcpListener listener("127.0.0.1", 0);
+    std::thread device([&, port = listener.port()] {
+        virtualhandheld::VirtualHandheld handheld(s.handheld);
+        try {
+            auto stream = TcpStream::connect("127.0.0.1", port, timeout);
+            NetSyncLink link(*stream);
+            link.openHandshake(timeout);
+            serveDlp(link, handheld, timeout);
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "bench_hotsync: the virtual handheld failed: %s\n", e.what());
+        }
+        handheld.closeAll();
+    });
+    auto stream = listener.accept(deadlineIn(timeout));
+    NetSyncLink link(*stream);
+    link.acceptHandshake(timeout);
+    DlpClient client(link, timeout);
+    auto handheld = std::make_shared<DeviceHandheld>(client, "the virtual handheld");
+    std::string line;
+    {
+        palmsync::HotSyncSession session({User, s.desktop.string(), syncType, {}}, handheld);
+        {
+            com::ComPtr<TKLXGVClientNotify> notify(new TKLXGVClientNotify);
+            std::int16_t result = 0;
+            notify->BeginProcess(&result);
+        }
+        session.end();
+        auto lines = session.logLines();
+        line = lines.empty() ? std::string() : lines.back();
+    }
+    handheld->closeAll();
+    client.endOfSync();
+    device.join();
+    if (line != "OK Gearvane")
+        throw std::runtime_error("HotSync over Net Sync failed: " + line);
+    return client.roundTrips();
 }
 
 // Runs `work` in a child; returns the seconds it reports and the child's
@@ -377,6 +447,72 @@ void BM_C_OnePercentChanged(benchmark::State &state) { runCase(state, "changed",
 void BM_D_DesktopOverwrites(benchmark::State &state) { runCase(state, "synced", "desktop-overwrites"); }
 void BM_E_HandheldOverwrites(benchmark::State &state) { runCase(state, "synced", "handheld-overwrites"); }
 
+// The HotSync over loopback Net Sync, and the same HotSync of the folder,
+// both inside this program (without the hotsync program's start, backup and
+// log), so that the two differ only by the link; the first also reports the
+// round trips per handheld record.
+void runNetSyncCase(benchmark::State &state, const char *source, int syncType)
+{
+    Scenario &sc = scenario(static_cast<int>(state.range(0)));
+    double total = 0;
+    long peak = 0;
+    int n = 0;
+    for (auto _ : state) {
+        auto r = inChild([&] {
+            copySides(sc.root / source, sc.root / "work-link");
+            Sides s = sidesIn(sc.root / "work-link");
+            std::size_t trips = 0;
+            double seconds = timed([&] { trips = runHotSyncOverNetSync(s, syncType); });
+            std::FILE *f = std::fopen((sc.root / "round-trips").c_str(), "w");
+            if (f) {
+                std::fprintf(f, "%zu\n", trips);
+                std::fclose(f);
+            }
+            return seconds;
+        });
+        state.SetIterationTime(r.seconds);
+        total += r.seconds;
+        peak = std::max(peak, r.peakKiB);
+        ++n;
+    }
+    report(state, sc, total / n, peak);
+    std::size_t trips = 0;
+    if (std::FILE *f = std::fopen((sc.root / "round-trips").c_str(), "r")) {
+        if (std::fscanf(f, "%zu", &trips) != 1)
+            trips = 0;
+        std::fclose(f);
+    }
+    state.counters["round_trips"] = static_cast<double>(trips);
+    state.counters["trips_per_record"] = static_cast<double>(trips) / sc.records;
+}
+
+void runFolderCase(benchmark::State &state, const char *source, int syncType)
+{
+    Scenario &sc = scenario(static_cast<int>(state.range(0)));
+    double total = 0;
+    long peak = 0;
+    int n = 0;
+    for (auto _ : state) {
+        auto r = inChild([&] {
+            copySides(sc.root / source, sc.root / "work-link");
+            Sides s = sidesIn(sc.root / "work-link");
+            return timed([&] { runFolderHotSync(s, syncType); });
+        });
+        state.SetIterationTime(r.seconds);
+        total += r.seconds;
+        peak = std::max(peak, r.peakKiB);
+        ++n;
+    }
+    report(state, sc, total / n, peak);
+}
+
+void BM_A_FirstTwoWay_Folder(benchmark::State &state) { runFolderCase(state, "fresh", 0); }
+void BM_B_NothingChanged_Folder(benchmark::State &state) { runFolderCase(state, "synced", 0); }
+void BM_C_OnePercentChanged_Folder(benchmark::State &state) { runFolderCase(state, "changed", 0); }
+void BM_A_FirstTwoWay_NetSync(benchmark::State &state) { runNetSyncCase(state, "fresh", 0); }
+void BM_B_NothingChanged_NetSync(benchmark::State &state) { runNetSyncCase(state, "synced", 0); }
+void BM_C_OnePercentChanged_NetSync(benchmark::State &state) { runNetSyncCase(state, "changed", 0); }
+
 // A Palm database holds at most 65,535 records, so the largest log is 60,000
 // entries.
 #define GV_SIZES ->Arg(10000)->Arg(60000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5)
@@ -386,6 +522,15 @@ BENCHMARK(BM_B_NothingChanged) GV_SIZES;
 BENCHMARK(BM_C_OnePercentChanged) GV_SIZES;
 BENCHMARK(BM_D_DesktopOverwrites) GV_SIZES;
 BENCHMARK(BM_E_HandheldOverwrites) GV_SIZES;
+// Over loopback Net Sync with the virtual handheld, beside the same
+// HotSync of the folder: 10,000 entries.
+#define GV_LINK_SIZES ->Arg(10000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)
+BENCHMARK(BM_A_FirstTwoWay_Folder) GV_LINK_SIZES;
+BENCHMARK(BM_B_NothingChanged_Folder) GV_LINK_SIZES;
+BENCHMARK(BM_C_OnePercentChanged_Folder) GV_LINK_SIZES;
+BENCHMARK(BM_A_FirstTwoWay_NetSync) GV_LINK_SIZES;
+BENCHMARK(BM_B_NothingChanged_NetSync) GV_LINK_SIZES;
+BENCHMARK(BM_C_OnePercentChanged_NetSync) GV_LINK_SIZES;
 
 } // namespace
 

@@ -15,6 +15,7 @@
 #include "SystemCallTrace.h"
 #include "conduit/ConduitUtils.h"
 #include "desktopdb/Table.h"
+#include "fileio/SystemCalls.h"
 
 #include <sqlite3.h>
 
@@ -22,8 +23,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <functional>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <random>
 #include <set>
 #include <sys/wait.h>
@@ -303,13 +305,19 @@ protected:
 
     // Runs the HotSync in a child with the given environment; returns the
     // child's status.
+    // With `killAtCall` > 0 the child kills itself just before (or after)
+    // its killAtCall-th durable system call.
     int hotSyncInChild(std::int32_t syncType, const std::map<std::string, std::string> &environment,
-                       int killAfterMicros = -1)
+                       int killAfterMicros = -1, long killAtCall = 0, bool beforeTheCall = true)
     {
         pid_t pid = fork();
         if (pid == 0) {
             for (const auto &[name, value] : environment)
                 setenv(name.c_str(), value.c_str(), 1);
+            long calls = 0;
+            std::optional<fileio::ScopedSystemCalls> killing;
+            if (killAtCall > 0)
+                killing.emplace(countedCalls(calls, killAtCall, beforeTheCall));
             runHotSync(syncType);
             _exit(0);
         }
@@ -320,6 +328,31 @@ protected:
         int status = 0;
         waitpid(pid, &status, 0);
         return status;
+    }
+
+    // The system's durable calls, counted in `count`; with `killAt` > 0 the
+    // process is killed just before or just after the killAt-th of them.
+    static fileio::SystemCalls countedCalls(long &count, long killAt, bool before)
+    {
+        const fileio::SystemCalls system = fileio::defaultSystemCalls();
+        auto counted = [&count, killAt, before](auto call) {
+            return [&count, killAt, before, call](auto... args) {
+                const bool now = ++count == killAt;
+                if (now && before)
+                    std::raise(SIGKILL);
+                auto result = call(args...);
+                if (now)
+                    std::raise(SIGKILL);
+                return result;
+            };
+        };
+        fileio::SystemCalls calls;
+        calls.write = counted(system.write);
+        calls.pwrite = counted(system.pwrite);
+        calls.fsync = counted(system.fsync);
+        calls.fsyncFolder = counted(system.fsyncFolder);
+        calls.rename = counted(system.rename);
+        return calls;
     }
 
     static bool killed(int status) { return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL; }
@@ -415,40 +448,63 @@ TEST_F(CrashSafety, KilledAtEveryDurableStepLosesNothing)
     std::printf("killed at %d durable steps\n", kills);
 }
 
-// Killed at random moments; each kill is proven to have come before the
-// HotSync ended, and the steps it passed are noted.
+// Killed at random moments. What a kill leaves on disk depends only on the
+// durable system calls made before it, so most kills fall just before or
+// just after a randomly drawn one of them: that spreads them over the whole
+// HotSync whatever the machine's speed. A few more fall at random times, to
+// catch the states between those calls (a journal removed, a file created).
 TEST_F(CrashSafety, KilledAtRandomMomentsLosesNothing)
 {
     std::mt19937 random(20021214);
     for (std::int32_t syncType : syncTypes) {
         cleanView(syncType);
         use(copyOfPristine("timing-" + std::to_string(syncType)));
+        long calls = 0;
+        {
+            fileio::ScopedSystemCalls counting(countedCalls(calls, 0, false));
+            ASSERT_EQ(runHotSync(syncType), std::vector<std::string>{"OK Gearvane"});
+        }
+        ASSERT_GT(calls, 20);
+        use(copyOfPristine("timing-child-" + std::to_string(syncType)));
         const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(WIFEXITED(hotSyncInChild(syncType, {})));
         const auto micros =
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
 
         std::set<std::string> lastSteps;
-        int kills = 0;
-        for (int attempt = 0; kills < 8 && attempt < 40; ++attempt) {
-            const std::string name = "random-" + std::to_string(syncType) + "-" + std::to_string(attempt);
-            use(copyOfPristine(name));
-            const fs::path trace = temp / (name + ".trace");
-            const int delay = static_cast<int>(random() % static_cast<unsigned>(micros + 1));
-            int status = hotSyncInChild(syncType, {{"GV_CRASH_TRACE", trace.string()}}, delay);
-            if (!killed(status))
-                continue; // it ended before the kill
-            ++kills;
+        auto check = [&](const std::string &name, const fs::path &trace) {
             std::string passed = fs::exists(trace) ? gvtest::readFileText(trace) : std::string();
             auto lastLine = passed.empty() ? std::string("before the first durable step")
                                            : passed.substr(passed.rfind('\n', passed.size() - 2) + 1);
             lastSteps.insert(lastLine);
             expectLikeACleanRun(syncType, name + " after " + lastLine);
+        };
+        for (int k = 0; k < 8; ++k) {
+            const long n = 1 + static_cast<long>(random() % static_cast<unsigned long>(calls));
+            const bool before = random() % 2 == 0;
+            const std::string name = "call-" + std::to_string(syncType) + "-" + std::to_string(n) +
+                                     (before ? "-before" : "-after");
+            use(copyOfPristine(name));
+            const fs::path trace = temp / (name + ".trace");
+            const int status = hotSyncInChild(syncType, {{"GV_CRASH_TRACE", trace.string()}}, -1, n, before);
+            ASSERT_TRUE(killed(status)) << name << ": the HotSync made fewer durable calls than before";
+            check(name, trace);
         }
-        EXPECT_EQ(kills, 8) << "the HotSync ended before most kills";
+        int timedKills = 0;
+        for (int attempt = 0; timedKills < 3 && attempt < 30; ++attempt) {
+            const std::string name = "timed-" + std::to_string(syncType) + "-" + std::to_string(attempt);
+            use(copyOfPristine(name));
+            const fs::path trace = temp / (name + ".trace");
+            const int delay = static_cast<int>(random() % static_cast<unsigned>(micros + 1));
+            if (!killed(hotSyncInChild(syncType, {{"GV_CRASH_TRACE", trace.string()}}, delay)))
+                continue; // it ended before the kill
+            ++timedKills;
+            check(name, trace);
+        }
         EXPECT_GE(lastSteps.size(), 3u) << "the kills did not spread over the HotSync";
-        std::printf("sync type %d: 8 kills at random moments, after %zu different steps\n", syncType,
-                    lastSteps.size());
+        std::printf("sync type %d: killed at 8 of %ld durable calls and %d times at random, after %zu different "
+                    "steps\n",
+                    syncType, calls, timedKills, lastSteps.size());
     }
 }
 

@@ -11,6 +11,11 @@ HostRoot HostRoot::resolve(const std::optional<std::filesystem::path> &explicitR
     return HostRoot(registry::resolveHostRoot(explicitRoot));
 }
 
+registry::Registry HostRoot::registry() const
+{
+    return registry::Registry(root_, registry::machineRoot());
+}
+
 std::filesystem::path HostRoot::userDataFolder(std::int32_t userId) const
 {
     return root_ / "userdata" / std::to_string(userId);

@@ -41,15 +41,18 @@ std::optional<SyncLock> SyncLock::take(const HostRoot &root, const User &user, c
 {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     holder.clear();
-    auto userLock = lockFor(root.userDataFolder(user.id) / "hotsync.lock", "the user " + user.name, deadline, holder,
-                            onWait);
+    auto userLock = lockFor(root.userLockFile(user.id), "the user " + user.name, deadline, holder, onWait);
     if (!userLock)
         return std::nullopt;
-    auto handheldLock = lockFor(handheld, "the handheld " + handheld.string(), deadline, holder, onWait);
-    if (!handheldLock)
-        return std::nullopt;
-    userLock->describe(purpose + " of " + user.name + " with " + handheld.string() + ", process " +
-                       std::to_string(::getpid()) + ", since " + now());
+    std::optional<fileio::FileLock> handheldLock;
+    if (!handheld.empty()) {
+        handheldLock = lockFor(handheld, "the handheld " + handheld.string(), deadline, holder, onWait);
+        if (!handheldLock)
+            return std::nullopt;
+    }
+    userLock->describe(purpose + " of " + user.name +
+                       (handheld.empty() ? std::string(" with a handheld on the link") : " with " + handheld.string()) +
+                       ", process " + std::to_string(::getpid()) + ", since " + now());
     return SyncLock(std::move(*userLock), std::move(*handheldLock));
 }
 

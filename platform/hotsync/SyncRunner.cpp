@@ -10,10 +10,12 @@
 #include "hotsync/InstallQueue.h"
 #include "hotsync/SyncLock.h"
 #include "hotsync/UserStore.h"
+#include "palmsync/FolderHandheld.h"
 #include "palmsync/HandheldFolder.h"
 #include "palmsync/HotSyncSession.h"
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace hotsync {
 
@@ -47,14 +49,14 @@ std::string conduitLabel(const ConduitRegistration &c)
     return c.title.empty() ? c.creator.text() : c.title;
 }
 
-void installQueuedFiles(const HostRoot &root, const User &user, const fs::path &handheld, RunLog &log)
+void installQueuedFiles(const HostRoot &root, const User &user, handheld::HandheldLink &handheld, RunLog &log)
 {
     InstallQueue queue(root);
     for (const auto &file : queue.list(user.id)) {
         try {
-            fs::path target = palmsync::HandheldFolder(handheld).install(file);
+            std::string target = handheld.installDatabase(file);
             queue.remove(user.id, file);
-            log.add("Installed " + file.filename().string() + " as " + target.filename().string());
+            log.add("Installed " + file.filename().string() + " as " + target);
         } catch (const std::exception &e) {
             // The file stays queued, so that nothing queued is lost unnoticed.
             log.error("Install", e.what());
@@ -80,8 +82,8 @@ void addUp(std::vector<TableSummary> &tables, const std::string &conduit, const 
 }
 
 void runComConduit(const HostRoot &root, const User &user, const ConduitRegistration &conduit, std::int32_t syncType,
-                   const fs::path &handheld, const SyncOptions &options, std::vector<TableSummary> &tables,
-                   RunLog &log)
+                   const fs::path &handheld, const std::shared_ptr<handheld::HandheldLink> &device,
+                   const SyncOptions &options, std::vector<TableSummary> &tables, RunLog &log)
 {
     const std::string label = conduitLabel(conduit);
     fs::path pathName;
@@ -108,7 +110,7 @@ void runComConduit(const HostRoot &root, const User &user, const ConduitRegistra
 
     bool unloadable = true;
     try {
-        palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld});
+        palmsync::HotSyncSession session({user.name, pathName.string(), syncType, handheld}, device);
         palmsync::SessionObserver observer;
         if (options.onProgress)
             observer.onProgress = [&](const std::string &table, const std::string &stage, std::int32_t done,
@@ -162,6 +164,32 @@ std::optional<std::int32_t> backUp(const HostRoot &root, const User &user, const
     }
 }
 
+// The databases of the registered conduits' creators, read from a live
+// handheld into `folder` (which then holds nothing else of the kind).
+void readDeviceDatabases(handheld::HandheldLink &device, const std::vector<ConduitRegistration> &conduits,
+                         const fs::path &folder, RunLog &log)
+{
+    fs::create_directories(folder);
+    for (const auto &entry : fs::directory_iterator(folder)) {
+        const auto ext = entry.path().extension();
+        if (entry.is_regular_file() && (ext == ".pdb" || ext == ".prc"))
+            fs::remove(entry.path());
+    }
+    for (const auto &db : device.listDatabases()) {
+        const bool registered = std::any_of(conduits.begin(), conduits.end(),
+                                            [&](const ConduitRegistration &c) { return c.creator.text() == db.creator; });
+        if (!registered)
+            continue;
+        try {
+            palmsync::HandheldFolder::checkDatabaseName(db.name);
+        } catch (const std::exception &) {
+            log.add("WARNING (Backup): the database \"" + db.name + "\" has a name no file can have; not backed up");
+            continue;
+        }
+        device.copyDatabase(db.name, folder / (db.name + (db.resource ? ".prc" : ".pdb")));
+    }
+}
+
 // Notes the outcome with the backup, then lets old backups go: the last
 // backup of a completed HotSync always stays.
 void settleBackups(const HostRoot &root, const User &user, std::int32_t number, bool completed, RunLog &log)
@@ -179,14 +207,26 @@ void settleBackups(const HostRoot &root, const User &user, std::int32_t number, 
 
 SyncRunner::SyncRunner(HostRoot root, Clock clock) : root_(std::move(root)), clock_(std::move(clock)) {}
 
+std::uint32_t SyncRunner::hostId()
+{
+    const auto id = static_cast<std::uint32_t>(::gethostid());
+    return id != 0 ? id : 0x47564856; // "GVHV"
+}
+
 SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(const std::string &)> &onLine)
 {
     User user = UserStore(root_).require(options.userId);
-    if (!fs::is_directory(options.handheldFolder))
-        throw HostError("The handheld folder " + options.handheldFolder.string() + " does not exist");
+    const bool live = options.device != nullptr;
+    // A live handheld's databases are copied here for the backup.
+    const fs::path handheldFolder = live ? root_.userDataFolder(user.id) / "device" : options.handheldFolder;
+    if (!live && !fs::is_directory(handheldFolder))
+        throw HostError("The handheld folder " + handheldFolder.string() + " does not exist");
+    std::shared_ptr<handheld::HandheldLink> handheld =
+        live ? options.device : std::make_shared<palmsync::FolderHandheld>(handheldFolder);
 
     std::string holder;
-    auto lock = SyncLock::take(root_, user, options.handheldFolder, options.lockWait, "HotSync", onLine, holder);
+    auto lock = SyncLock::take(root_, user, live ? fs::path() : handheldFolder, options.lockWait, "HotSync", onLine,
+                               holder);
     if (!lock) {
         SyncReport busy;
         busy.success = false;
@@ -202,22 +242,56 @@ SyncReport SyncRunner::run(const SyncOptions &options, const std::function<void(
 
     RunLog log(onLine);
     std::vector<TableSummary> tables;
-    log.add("HotSync started for " + user.name);
+    log.add("HotSync started for " + user.name + (live ? " with " + handheld->describe() : std::string()));
     auto conduits = ConduitStore(root_).list();
-    if (auto backup = backUp(root_, user, options.handheldFolder, conduits, clock_(), log)) {
-        installQueuedFiles(root_, user, options.handheldFolder, log);
+    std::optional<std::int32_t> backup;
+    if (live) {
+        try {
+            readDeviceDatabases(*handheld, conduits, handheldFolder, log);
+        } catch (const std::exception &e) {
+            log.error("Backup", std::string("Cannot read the handheld's databases: ") + e.what());
+            log.add("HotSync stopped before any change");
+        }
+    }
+    if (!log.failed)
+        backup = backUp(root_, user, handheldFolder, conduits, clock_(), log);
+    if (backup) {
+        installQueuedFiles(root_, user, *handheld, log);
 
         ActionStore actions(root_);
+        const std::size_t conduitLinesFrom = log.lines.size();
         for (const auto &conduit : conduits) {
             std::int32_t syncType = syncaction::synchronize;
             if (options.action)
                 syncType = *options.action;
             else if (auto next = actions.takeNextAction(user.id, conduit.creator))
                 syncType = *next;
-            runComConduit(root_, user, conduit, syncType, options.handheldFolder, options, tables, log);
+            if (live) {
+                try {
+                    handheld->openConduit();
+                } catch (const std::exception &e) {
+                    log.error(conduitLabel(conduit), e.what());
+                    continue;
+                }
+            }
+            runComConduit(root_, user, conduit, syncType, handheldFolder, options.device, options, tables, log);
         }
         settleBackups(root_, user, *backup, !log.failed, log);
         log.add(log.failed ? "HotSync completed with errors" : "HotSync completed");
+        if (live) {
+            // The handheld shows the conduits' lines and the outcome in its
+            // own HotSync log.
+            std::string text;
+            for (std::size_t i = conduitLinesFrom; i < log.lines.size(); ++i)
+                text += (text.empty() ? "" : "\n") + log.lines[i];
+            const bool synced = !log.failed;
+            try {
+                handheld->addLogEntry(text);
+                handheld->writeSyncInfo(hostId(), std::chrono::system_clock::to_time_t(clock_()), synced);
+            } catch (const std::exception &e) {
+                log.error("HotSync", e.what());
+            }
+        }
     }
 
     SyncReport report;

@@ -1,9 +1,10 @@
 #include "hotsync/UserStore.h"
 
+#include "fileio/FileLock.h"
 #include "hotsync/HostError.h"
 #include "hotsync/RecordFile.h"
-#include "fileio/FileLock.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -62,10 +63,26 @@ void UserStore::save(const Content &c) const
 
 User UserStore::add(const std::string &name, const std::optional<fs::path> &directory)
 {
-    if (name.empty())
-        throw HostError("A HotSync user needs a name");
     fileio::FileLock lock(root_.lockFile());
     Content c = load();
+    return addLocked(c, name, directory);
+}
+
+User UserStore::addUnique(const std::string &name, const std::optional<fs::path> &directory)
+{
+    fileio::FileLock lock(root_.lockFile());
+    Content c = load();
+    for (const auto &u : c.users) {
+        if (u.name == name)
+            throw HostError("A HotSync user named \"" + name + "\" exists already (id " + std::to_string(u.id) + ")");
+    }
+    return addLocked(c, name, directory);
+}
+
+User UserStore::addLocked(Content &c, const std::string &name, const std::optional<fs::path> &directory)
+{
+    if (name.empty())
+        throw HostError("A HotSync user needs a name");
     if (c.nextId > std::numeric_limits<std::int32_t>::max())
         throw HostError("No user id left");
     User u;
@@ -128,6 +145,27 @@ User UserStore::require(std::int32_t id) const
     return *u;
 }
 
+User UserStore::rename(std::int32_t id, const std::string &name)
+{
+    if (name.empty())
+        throw HostError("A HotSync user needs a name");
+    fileio::FileLock lock(root_.lockFile());
+    Content c = load();
+    User *found = nullptr;
+    for (auto &u : c.users) {
+        if (u.id == id)
+            found = &u;
+        else if (u.name == name)
+            throw HostError("A HotSync user named \"" + name + "\" exists already (id " + std::to_string(u.id) + ")");
+    }
+    if (!found)
+        throw HostError("No HotSync user with id " + std::to_string(id));
+    found->name = name;
+    User renamed = *found;
+    save(c);
+    return renamed;
+}
+
 bool UserStore::remove(std::int32_t id)
 {
     fileio::FileLock lock(root_.lockFile());
@@ -137,8 +175,11 @@ bool UserStore::remove(std::int32_t id)
         return false;
     c.users.erase(it);
     save(c);
+    // The queue and the actions only steer the user's HotSyncs; the log and
+    // the backups are the user's history and the way back, and stay.
     std::error_code ec;
-    fs::remove_all(root_.userDataFolder(id), ec);
+    fs::remove(root_.installQueueFile(id), ec);
+    fs::remove(root_.actionsFile(id), ec);
     return true;
 }
 

@@ -1,11 +1,10 @@
 #include "palmsync/HotSyncSession.h"
 
 #include "SessionState.h"
+#include "palmsync/FolderHandheld.h"
 #include "palmsync/HandheldFolder.h"
 
 #include "com/ComError.h"
-
-#include <ctime>
 
 namespace palmsync {
 
@@ -33,6 +32,11 @@ void HotSyncSession::Impl::checkActive() const
         throw com::ComError(com::E_UNEXPECTED, "The HotSync has ended");
 }
 
+HotSyncSession::Impl::Impl(SessionSettings s, std::shared_ptr<handheld::HandheldLink> h)
+    : settings(std::move(s)), handheld(h ? std::move(h) : std::make_shared<FolderHandheld>(settings.handheldFolder))
+{
+}
+
 std::shared_ptr<OpenDatabase> HotSyncSession::Impl::openDatabase(const std::string &name)
 {
     checkActive();
@@ -44,64 +48,35 @@ std::shared_ptr<OpenDatabase> HotSyncSession::Impl::openDatabase(const std::stri
     if (auto it = databases.find(name); it != databases.end())
         return it->second;
 
-    std::optional<std::filesystem::path> file;
+    std::shared_ptr<handheld::HandheldDatabase> db;
     try {
-        file = HandheldFolder(settings.handheldFolder).find(name);
-    } catch (const PalmDatabaseError &e) {
+        db = handheld->openDatabase(name);
+    } catch (const std::exception &e) {
         throw com::ComError(com::E_FAIL, e.what());
     }
-    if (!file)
+    if (!db)
         throw com::ComError(com::E_FAIL, "Database " + name + " not found on the handheld");
     auto open = std::make_shared<OpenDatabase>();
     open->name = name;
-    open->file = *file;
-    try {
-        open->db = PalmDatabase::load(*file);
-    } catch (const PalmDatabaseError &e) {
-        throw com::ComError(com::E_FAIL, e.what());
-    }
-    if (open->db.isResourceDatabase())
-        throw com::ComError(com::E_FAIL, "Database " + name + " is a resource database, not a record database");
+    open->db = std::move(db);
     databases.emplace(name, open);
     return open;
-}
-
-void HotSyncSession::Impl::flush(OpenDatabase &open)
-{
-    if (!open.changed)
-        return;
-    // A failed write must not bump the header twice: it is put back then.
-    const PalmDatabaseHeader before = open.db.header;
-    open.db.touch(std::time(nullptr));
-    try {
-        open.db.save(open.file);
-    } catch (...) {
-        open.db.header = before;
-        throw;
-    }
-    open.changed = false;
 }
 
 std::string HotSyncSession::Impl::stage(OpenDatabase &open)
 {
     checkActive();
-    if (!open.transactional)
+    if (!open.db->inTransaction())
         throw com::ComError(com::E_UNEXPECTED, "Database " + open.name + " has no transaction to stage");
-    if (!open.stagedToken.empty())
+    if (!open.db->stagedToken().empty())
         throw com::ComError(com::E_UNEXPECTED, "Database " + open.name + " has staged changes already");
-    if (!open.changed)
-        return std::string();
-    // The header is only kept when the staged file is published or staged
-    // again; a failure puts it back.
-    const PalmDatabaseHeader before = open.db.header;
-    open.db.touch(std::time(nullptr));
     try {
-        open.stagedToken = HandheldFolder(settings.handheldFolder).stage(open.name, open.db);
-    } catch (const PalmDatabaseError &e) {
-        open.db.header = before;
+        return open.db->stage();
+    } catch (const com::ComError &) {
+        throw;
+    } catch (const std::exception &e) {
         throw com::ComError(com::E_FAIL, e.what());
     }
-    return open.stagedToken;
 }
 
 void HotSyncSession::Impl::publish(OpenDatabase &open, const std::string &token)
@@ -109,43 +84,26 @@ void HotSyncSession::Impl::publish(OpenDatabase &open, const std::string &token)
     checkActive();
     if (token.empty())
         return;
-    if (token != open.stagedToken)
+    if (token != open.db->stagedToken())
         throw com::ComError(com::E_INVALIDARG, "Database " + open.name + " has no staged changes \"" + token + "\"");
     try {
-        HandheldFolder(settings.handheldFolder).publish(open.name, token);
-    } catch (const PalmDatabaseError &e) {
+        open.db->publish(token);
+    } catch (const std::exception &e) {
         throw com::ComError(com::E_FAIL, e.what());
     }
-    open.stagedToken.clear();
-    open.changed = false;
 }
 
 void HotSyncSession::Impl::discard(OpenDatabase &open)
 {
     checkActive();
-    std::string failure;
-    if (!open.stagedToken.empty()) {
-        try {
-            HandheldFolder(settings.handheldFolder).discard(open.name, open.stagedToken);
-        } catch (const PalmDatabaseError &e) {
-            // A staged file left behind is discarded by the next HotSync: its
-            // token never reached the conduit's store.
-            failure = e.what();
-        }
-        open.stagedToken.clear();
+    try {
+        open.db->discard();
+    } catch (const std::exception &e) {
+        throw com::ComError(com::E_FAIL, e.what());
     }
-    if (open.changed) {
-        try {
-            PalmDatabase reread = PalmDatabase::load(open.file);
-            reread.keepUniqueIdsAbove(open.db);
-            open.db = std::move(reread);
-        } catch (const PalmDatabaseError &e) {
-            throw com::ComError(com::E_FAIL, e.what());
-        }
-        open.changed = false;
-    }
-    if (!failure.empty())
-        addLog("WARNING (HotSync): " + failure);
+    std::string warning = open.db->takeWarning();
+    if (!warning.empty())
+        addLog("WARNING (HotSync): " + warning);
 }
 
 void HotSyncSession::Impl::checkNotOpen(const std::string &name) const
@@ -157,16 +115,19 @@ void HotSyncSession::Impl::checkNotOpen(const std::string &name) const
 
 void HotSyncSession::Impl::adapterReleased(OpenDatabase &open)
 {
-    if (--open.adapters > 0 || ended || open.transactional)
+    if (--open.adapters > 0 || ended || open.db->inTransaction())
         return;
     try {
-        flush(open);
+        open.db->flush();
     } catch (const std::exception &e) {
         addLog(e.what());
     }
 }
 
-HotSyncSession::HotSyncSession(SessionSettings settings) : impl_(std::make_shared<Impl>(std::move(settings)))
+HotSyncSession::HotSyncSession(SessionSettings settings) : HotSyncSession(std::move(settings), nullptr) {}
+
+HotSyncSession::HotSyncSession(SessionSettings settings, std::shared_ptr<handheld::HandheldLink> handheld)
+    : impl_(std::make_shared<Impl>(std::move(settings), std::move(handheld)))
 {
     std::lock_guard lock(currentMutex);
     if (current)
@@ -200,19 +161,19 @@ void HotSyncSession::end()
         return;
     std::string failures;
     for (auto &[name, open] : impl_->databases) {
-        if (open->transactional) {
+        if (open->db->inTransaction()) {
             // Changes of a transaction are written by Publish, never by the
             // end of the HotSync. Staged changes stay where they are: the
             // conduit's store decides at the next HotSync whether they
             // belong in place.
-            if (!open->stagedToken.empty())
+            if (!open->db->stagedToken().empty())
                 impl_->addLog("WARNING (HotSync): staged changes of " + name + " wait for the next HotSync");
-            else if (open->changed)
+            else if (open->db->pending())
                 impl_->addLog("WARNING (HotSync): changes to " + name + " that were not committed are dropped");
             continue;
         }
         try {
-            impl_->flush(*open);
+            open->db->flush();
         } catch (const std::exception &e) {
             impl_->addLog(e.what());
             failures += (failures.empty() ? "" : "; ") + std::string(e.what());

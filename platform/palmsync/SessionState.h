@@ -3,8 +3,8 @@
 // State of the running HotSync shared by the session and the sync-suite
 // objects it hands out. Internal to the library.
 
+#include "handheld/HandheldLink.h"
 #include "palmsync/HotSyncSession.h"
-#include "palmsync/PalmDatabase.h"
 
 #include <filesystem>
 #include <map>
@@ -16,30 +16,22 @@
 namespace palmsync {
 
 // One database opened during the session; every record adapter of it
-// shares this copy.
+// shares it.
 struct OpenDatabase {
     std::string name;
-    std::filesystem::path file;
-    PalmDatabase db;
-    bool changed = false;
-    // Changes wait for Publish or Discard (IPDDatabaseTransaction::Begin).
-    bool transactional = false;
-    std::string stagedToken; // staged and not yet published
-    int adapters = 0;        // live record adapters
+    std::shared_ptr<handheld::HandheldDatabase> db;
+    int adapters = 0; // live record adapters
 };
 
 struct HotSyncSession::Impl {
-    explicit Impl(SessionSettings s) : settings(std::move(s)) {}
+    Impl(SessionSettings s, std::shared_ptr<handheld::HandheldLink> h);
 
     void addLog(const std::string &line);
     std::vector<std::string> log() const;
 
-    // The database of that name, loaded on first use. Raises a ComError
+    // The database of that name, opened on first use. Raises a ComError
     // with the platform message when it is missing or damaged.
     std::shared_ptr<OpenDatabase> openDatabase(const std::string &name);
-    // Writes the database when it changed; raises when that fails (it then
-    // stays marked changed).
-    void flush(OpenDatabase &db);
     // The steps of IPDDatabaseTransaction; see there.
     std::string stage(OpenDatabase &db);
     void publish(OpenDatabase &db, const std::string &token);
@@ -56,6 +48,7 @@ struct HotSyncSession::Impl {
 
     SessionSettings settings;
     SessionObserver observer;
+    std::shared_ptr<handheld::HandheldLink> handheld;
     bool ended = false;
     std::map<std::string, std::shared_ptr<OpenDatabase>> databases;
 

@@ -122,7 +122,7 @@ public:
         : session_(std::move(s)), open_(std::move(db)), writable_(writable)
     {
         ++open_->adapters;
-        eof_ = records().empty();
+        eof_ = db_().recordCount() == 0;
     }
     ~RecordAdapter() override { session_->adapterReleased(*open_); }
 
@@ -142,7 +142,7 @@ public:
     {
         return com::guarded([&] {
             checkWritable();
-            open_->transactional = true;
+            db_().begin();
             return S_OK;
         });
     }
@@ -170,7 +170,7 @@ public:
             session_->discard(*open_);
             // The records may be others now: the iteration starts over.
             position_ = 0;
-            eof_ = records().empty();
+            eof_ = db_().recordCount() == 0;
             return S_OK;
         });
     }
@@ -182,8 +182,11 @@ public:
             requirePointers(index, category, attributes, data);
             session_->checkActive();
             std::size_t i = find(recordId);
+            auto r = db_().recordAt(i);
+            if (!r)
+                throw notFound(recordId);
             *index = static_cast<std::int32_t>(i);
-            deliver(records()[i], category, attributes, data);
+            deliver(*r, category, attributes, data);
             return S_OK;
         });
     }
@@ -194,16 +197,16 @@ public:
         return com::guarded([&] {
             requirePointers(index, recordId, category, attributes, data);
             session_->checkActive();
-            if (position_ >= records().size()) {
+            auto r = db_().recordAt(position_);
+            if (!r) {
                 eof_ = true;
                 *index = *recordId = *category = *attributes = 0;
                 data->clear();
                 return S_FALSE;
             }
-            const PalmRecord &r = records()[position_];
             *index = static_cast<std::int32_t>(position_);
-            *recordId = static_cast<std::int32_t>(r.uniqueId);
-            deliver(r, category, attributes, data);
+            *recordId = static_cast<std::int32_t>(r->id);
+            deliver(*r, category, attributes, data);
             ++position_;
             eof_ = false;
             return S_OK;
@@ -221,27 +224,15 @@ public:
             if ((attributes & ~0xF0) != 0)
                 throw ComError(E_INVALIDARG, "Record attributes " + std::to_string(attributes) +
                                                  " hold bits other than 0x80, 0x40, 0x20 and 0x10");
-            PalmRecord *target;
-            if (*recordId == 0) {
-                std::uint32_t id;
-                try {
-                    id = open_->db.allocateUniqueId();
-                } catch (const PalmDatabaseError &e) {
-                    throw ComError(E_FAIL, e.what());
-                }
-                if (records().size() >= 0xFFFF)
-                    throw ComError(E_FAIL, "Database " + open_->name + " cannot hold more records");
-                records().push_back(PalmRecord{});
-                target = &records().back();
-                target->uniqueId = id;
-            } else {
-                target = &records()[find(*recordId)];
+            handheld::Record r;
+            if (*recordId != 0) {
+                find(*recordId);
+                r.id = static_cast<std::uint32_t>(*recordId);
             }
-            target->category = static_cast<std::uint8_t>(category);
-            target->attributes = static_cast<std::uint8_t>(attributes);
-            target->data = data;
-            open_->changed = true;
-            *recordId = static_cast<std::int32_t>(target->uniqueId);
+            r.category = static_cast<std::uint8_t>(category);
+            r.attributes = static_cast<std::uint8_t>(attributes);
+            r.data = data;
+            *recordId = static_cast<std::int32_t>(db_().writeRecord(r));
             return S_OK;
         });
     }
@@ -251,10 +242,9 @@ public:
         return com::guarded([&] {
             checkWritable();
             std::size_t i = find(recordId);
-            records().erase(records().begin() + static_cast<std::ptrdiff_t>(i));
+            db_().deleteRecord(static_cast<std::uint32_t>(recordId));
             if (i < position_)
                 --position_;
-            open_->changed = true;
             return S_OK;
         });
     }
@@ -265,24 +255,19 @@ public:
             checkWritable();
             if (selector != eRemoveAll && selector != eRemoveDeleted)
                 throw ComError(E_INVALIDARG, "Unknown record set selector " + std::to_string(selector));
-            auto &recs = records();
+            auto &db = db_();
             std::size_t before = 0; // removed records ahead of the iteration position
-            std::vector<PalmRecord> kept;
-            for (std::size_t i = 0; i < recs.size(); ++i) {
-                bool remove = selector == eRemoveAll || (recs[i].attributes & eRecAttrDeleted) != 0;
-                if (!remove)
-                    kept.push_back(std::move(recs[i]));
-                else if (i < position_)
+            const std::size_t count = db.recordCount();
+            for (std::size_t i = 0; i < std::min(position_, count); ++i) {
+                if (selector == eRemoveAll || (db.recordAt(i)->attributes & eRecAttrDeleted) != 0)
                     ++before;
             }
-            // The kept records were moved out of recs: put them back even
-            // when nothing was removed.
-            const bool removed = kept.size() != recs.size();
-            recs = std::move(kept);
-            if (removed) {
+            if (selector == eRemoveAll)
+                db.deleteAll();
+            else
+                db.purgeDeleted();
+            if (db.recordCount() != count)
                 position_ -= before;
-                open_->changed = true;
-            }
             return S_OK;
         });
     }
@@ -301,7 +286,7 @@ public:
         return com::guarded([&] {
             requirePointers(count);
             session_->checkActive();
-            *count = static_cast<std::int32_t>(records().size());
+            *count = static_cast<std::int32_t>(db_().recordCount());
             return S_OK;
         });
     }
@@ -313,7 +298,7 @@ public:
             if (index < 0)
                 throw ComError(E_INVALIDARG, "Iteration index " + std::to_string(index) + " is negative");
             position_ = static_cast<std::size_t>(index);
-            eof_ = position_ >= records().size();
+            eof_ = position_ >= db_().recordCount();
             return S_OK;
         });
     }
@@ -328,17 +313,22 @@ public:
     }
 
 private:
-    std::vector<PalmRecord> &records() { return open_->db.records; }
+    handheld::HandheldDatabase &db_() { return *open_->db; }
+
+    ComError notFound(std::int32_t recordId) const
+    {
+        return ComError(E_FAIL, "Record " + std::to_string(recordId) + " not found in database " + open_->name);
+    }
 
     std::size_t find(std::int32_t recordId)
     {
-        int i = recordId > 0 ? open_->db.indexOfRecord(static_cast<std::uint32_t>(recordId)) : -1;
-        if (i < 0)
-            throw ComError(E_FAIL, "Record " + std::to_string(recordId) + " not found in database " + open_->name);
-        return static_cast<std::size_t>(i);
+        auto i = recordId > 0 ? db_().indexOf(static_cast<std::uint32_t>(recordId)) : std::nullopt;
+        if (!i)
+            throw notFound(recordId);
+        return *i;
     }
 
-    static void deliver(const PalmRecord &r, std::int32_t *category, std::int32_t *attributes, ByteArray *data)
+    static void deliver(const handheld::Record &r, std::int32_t *category, std::int32_t *attributes, ByteArray *data)
     {
         *category = r.category;
         *attributes = r.attributes;
@@ -385,7 +375,8 @@ public:
         return com::guarded([&] {
             requirePointers(tokens);
             session_->checkActive();
-            *tokens = folder(name).staged(name);
+            checkName(name);
+            *tokens = session_->handheld->listStaged(name);
             return S_OK;
         });
     }
@@ -395,7 +386,8 @@ public:
         return com::guarded([&] {
             session_->checkActive();
             session_->checkNotOpen(name);
-            folder(name).publish(name, token);
+            checkName(name);
+            session_->handheld->publishStaged(name, token);
             return S_OK;
         });
     }
@@ -405,17 +397,17 @@ public:
         return com::guarded([&] {
             session_->checkActive();
             session_->checkNotOpen(name);
-            folder(name).discard(name, token);
+            checkName(name);
+            session_->handheld->discardStaged(name, token);
             return S_OK;
         });
     }
 
 private:
-    HandheldFolder folder(const std::string &name) const
+    static void checkName(const std::string &name)
     {
         try {
             HandheldFolder::checkDatabaseName(name);
-            return HandheldFolder(session_->settings.handheldFolder);
         } catch (const PalmDatabaseError &e) {
             throw ComError(E_INVALIDARG, e.what());
         }

@@ -29,4 +29,11 @@ std::filesystem::path resolveHostRoot(const std::optional<std::filesystem::path>
     throw RegistryError("Cannot find the HotSync root folder: give --root, or set HOTSYNC_ROOT or HOME");
 }
 
+std::filesystem::path machineRoot()
+{
+    if (auto root = fromEnv(machineRootVariable))
+        return std::filesystem::absolute(*root);
+    return GV_MACHINE_ROOT;
+}
+
 } // namespace registry

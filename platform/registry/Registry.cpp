@@ -37,7 +37,12 @@ std::optional<Hive> hiveFromName(std::string_view name)
     return std::nullopt;
 }
 
-Registry::Registry(std::filesystem::path hostRoot) : root_(std::move(hostRoot)) {}
+Registry::Registry(std::filesystem::path hostRoot, std::optional<std::filesystem::path> machineRoot)
+    : root_(std::move(hostRoot)), machineRoot_(std::move(machineRoot))
+{
+    if (machineRoot_ && *machineRoot_ == root_)
+        machineRoot_.reset();
+}
 
 Registry Registry::atDefaultRoot()
 {
@@ -80,15 +85,24 @@ void Registry::modify(Hive hive, const std::function<void(RegistryKey &root)> &c
     }
 }
 
+std::optional<RegistryKey> Registry::findKey(Hive hive, std::string_view keyPath) const
+{
+    RegistryKey root = load(hive);
+    if (const RegistryKey *key = root.find(keyPath))
+        return *key;
+    if (hive == Hive::ClassesRoot && machineRoot_)
+        return Registry(*machineRoot_).findKey(hive, keyPath);
+    return std::nullopt;
+}
+
 bool Registry::keyExists(Hive hive, std::string_view keyPath) const
 {
-    return load(hive).find(keyPath) != nullptr;
+    return findKey(hive, keyPath).has_value();
 }
 
 std::optional<RegistryValue> Registry::value(Hive hive, std::string_view keyPath, std::string_view name) const
 {
-    RegistryKey root = load(hive);
-    const RegistryKey *key = root.find(keyPath);
+    auto key = findKey(hive, keyPath);
     if (!key)
         return std::nullopt;
     const RegistryValue *v = key->value(name);
@@ -115,8 +129,7 @@ std::optional<std::uint32_t> Registry::dwordValue(Hive hive, std::string_view ke
 
 std::optional<std::vector<std::string>> Registry::subkeys(Hive hive, std::string_view keyPath) const
 {
-    RegistryKey root = load(hive);
-    const RegistryKey *key = root.find(keyPath);
+    auto key = findKey(hive, keyPath);
     if (!key)
         return std::nullopt;
     return key->subkeyNames();
@@ -124,8 +137,7 @@ std::optional<std::vector<std::string>> Registry::subkeys(Hive hive, std::string
 
 std::optional<std::vector<NamedValue>> Registry::values(Hive hive, std::string_view keyPath) const
 {
-    RegistryKey root = load(hive);
-    const RegistryKey *key = root.find(keyPath);
+    auto key = findKey(hive, keyPath);
     if (!key)
         return std::nullopt;
     return key->values();

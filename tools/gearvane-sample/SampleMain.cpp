@@ -4,19 +4,44 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
+#include <getopt.h>
 #include <string>
+
+#ifndef GV_VERSION
+#define GV_VERSION "unknown"
+#endif
 
 namespace {
 
-int usage(const char *message)
+constexpr const char *synopsis =
+    "Usage: gearvane-sample DIR [--oil-grades N] [--suppliers N] [--vehicles N] [--entries N] [--seed N]\n";
+
+constexpr const char *helpText = "\n"
+                                 "Writes the four Gearvane databases (OilGradeDB-KLXC, SupplierDB-KLXC,\n"
+                                 "VehicleDB-KLXC and MainDB-KLXC) into the handheld folder DIR, full of\n"
+                                 "made-up oil grades, suppliers, vehicles and log entries (fuel purchases of\n"
+                                 "type FU and services of type SV), all marked as changed on the handheld, so\n"
+                                 "that a HotSync takes them to the desktop. DIR is created when missing and\n"
+                                 "must not hold these databases yet. The same counts and seed give the same\n"
+                                 "records.\n"
+                                 "\n"
+                                 "Options:\n"
+                                 "  --oil-grades N  oil grades (default 6)\n"
+                                 "  --suppliers N   suppliers (default 8)\n"
+                                 "  --vehicles N    vehicles (default 3)\n"
+                                 "  --entries N     service and expense log entries (default 60)\n"
+                                 "  --seed N        the seed of the made-up values (default 1)\n"
+                                 "  --help          show this help and exit\n"
+                                 "  --version       show the version and exit\n"
+                                 "\n"
+                                 "Example:\n"
+                                 "  gearvane-sample ~/palm/sample --vehicles 2 --entries 500\n";
+
+int usage(const std::string &message)
 {
-    std::fprintf(stderr,
-                 "gearvane-sample: %s\n"
-                 "usage: gearvane-sample DIR [--oil-grades N] [--suppliers N] [--vehicles N] [--entries N] "
-                 "[--seed N]\n",
-                 message);
+    std::fprintf(stderr, "gearvane-sample: %s\n%sTry \"gearvane-sample --help\" for more.\n", message.c_str(),
+                 synopsis);
     return 2;
 }
 
@@ -34,37 +59,50 @@ bool parseCount(const char *text, int &out)
 
 int main(int argc, char **argv)
 {
-    std::string folder;
     sample::SampleOptions options;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        int *target = nullptr;
-        int seed = 0;
-        if (arg == "--oil-grades")
-            target = &options.oilGrades;
-        else if (arg == "--suppliers")
-            target = &options.suppliers;
-        else if (arg == "--vehicles")
-            target = &options.vehicles;
-        else if (arg == "--entries")
-            target = &options.entries;
-        else if (arg == "--seed")
-            target = &seed;
-        else if (!arg.empty() && arg[0] == '-')
-            return usage(("unknown option " + arg).c_str());
-        else if (folder.empty()) {
-            folder = arg;
-            continue;
-        } else
-            return usage("only one folder may be given");
-        if (i + 1 >= argc || !parseCount(argv[i + 1], *target))
-            return usage((arg + " needs a count").c_str());
-        ++i;
-        if (target == &seed)
-            options.seed = static_cast<std::uint32_t>(seed);
+    int seed = static_cast<int>(options.seed);
+    const option longOptions[] = {
+        {"oil-grades", required_argument, nullptr, 'o'}, {"suppliers", required_argument, nullptr, 's'},
+        {"vehicles", required_argument, nullptr, 'v'},   {"entries", required_argument, nullptr, 'e'},
+        {"seed", required_argument, nullptr, 'r'},       {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},          {nullptr, 0, nullptr, 0}};
+    opterr = 0;
+    for (;;) {
+        int index = -1;
+        int c = getopt_long(argc, argv, ":hV", longOptions, &index);
+        if (c == -1)
+            break;
+        if (c == 'h') {
+            std::printf("%s%s", synopsis, helpText);
+            return 0;
+        }
+        if (c == 'V') {
+            std::printf("gearvane-sample (Gearvane companion suite) %s\n", GV_VERSION);
+            return 0;
+        }
+        if (c == '?' || c == ':') {
+            std::string given = argv[optind - 1];
+            given = given.substr(0, given.find('='));
+            if (c == ':')
+                return usage("option " + given + " needs a count");
+            if (optopt == 'h' || optopt == 'V')
+                return usage("option " + given + " takes no value");
+            return usage("unknown option " + given);
+        }
+        int *target = c == 'o'   ? &options.oilGrades
+                      : c == 's' ? &options.suppliers
+                      : c == 'v' ? &options.vehicles
+                      : c == 'e' ? &options.entries
+                                 : &seed;
+        if (!parseCount(optarg, *target))
+            return usage(std::string("--") + longOptions[index].name + " needs a count, not \"" + optarg + "\"");
     }
-    if (folder.empty())
+    options.seed = static_cast<std::uint32_t>(seed);
+    if (optind == argc)
         return usage("the handheld folder is missing");
+    if (argc - optind > 1)
+        return usage("only one folder may be given");
+    const std::string folder = argv[optind];
     try {
         std::filesystem::create_directories(folder);
         auto counts = sample::writeSampleHandheld(folder, options);

@@ -1,28 +1,14 @@
 #include "TraceCommand.h"
 
-#include "CommandLine.h"
-
 #include "palmlink/TraceDecoder.h"
 
 #include <ostream>
 
 namespace hotsynctool {
 
-int traceCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+int traceRecording(const std::filesystem::path &path, bool check, std::ostream &out, std::ostream &err)
 {
-    bool check = false;
-    std::vector<std::string> files;
-    for (const std::string &a : args) {
-        if (a == "--check")
-            check = true;
-        else if (a.starts_with("--"))
-            throw UsageError("trace does not take " + a);
-        else
-            files.push_back(a);
-    }
-    if (files.size() != 1)
-        throw UsageError("trace takes one FILE");
-    const std::string &file = files.front();
+    const std::string file = path.string();
     palmlink::Trace trace;
     try {
         trace = palmlink::readTrace(file);

@@ -14,6 +14,10 @@
 #include <ostream>
 #include <thread>
 
+#ifndef GV_VERSION
+#define GV_VERSION "unknown"
+#endif
+
 namespace virtualhandheld {
 
 namespace {
@@ -28,7 +32,21 @@ struct Usage : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+constexpr const char *helpText =
+    "Serves the Palm database files of DIR to a HotSync host as a handheld does: it connects to the host,\n"
+    "answers its requests, and marks the records as the host settles them. For tests and demonstrations.\n"
+    "\n"
+    "  --net HOST:PORT         a network HotSync (Net Sync), as to \"hotsync listen --net\" (port 14238)\n"
+    "  --serial-net HOST:PORT  Serial Sync carried over TCP, as to \"hotsync listen --serial-net\" (port 6416)\n"
+    "  --tty PATH              Serial Sync on a serial line or pseudo-terminal\n"
+    "  --user NAME             the handheld's user, when the folder has none yet\n"
+    "  --timeout SECONDS       how long to wait for the host (default 60)\n"
+    "  --help                  show this help and exit\n"
+    "  --version               show the version and exit\n";
+
 struct Options {
+    bool help = false;
+    bool version = false;
     std::filesystem::path folder;
     std::string transport; // "net", "serial-net", "tty"
     std::string target;
@@ -45,6 +63,10 @@ Options parse(const std::vector<std::string> &args)
         if (!a.starts_with("--")) {
             words.push_back(a);
             continue;
+        }
+        if (a == "--help" || a == "--version") {
+            (a == "--help" ? o.help : o.version) = true;
+            return o;
         }
         if (i + 1 >= args.size())
             throw Usage(a + " needs a value");
@@ -99,6 +121,14 @@ int runVirtualHandheld(const std::vector<std::string> &args, std::ostream &out, 
     Options o;
     try {
         o = parse(args);
+        if (o.help) {
+            out << usageText << "\n" << helpText;
+            return 0;
+        }
+        if (o.version) {
+            out << "virtual-handheld (Gearvane companion suite) " << GV_VERSION << "\n";
+            return 0;
+        }
         if (o.transport != "tty")
             splitHostPort(o.target);
     } catch (const std::exception &e) {

@@ -103,6 +103,28 @@ TEST_F(RegistryTest, DeletesValues)
     EXPECT_TRUE(reg.keyExists(Hive::CurrentUser, "K"));
 }
 
+// A class registered for the whole machine is found from every user's
+// registry; a user's own registration of it wins; the machine's other hives
+// and every write stay the user's.
+TEST_F(RegistryTest, ClassesFallBackToTheMachinesAndTheUsersOwnWin)
+{
+    gvtest::TempDir machineDir;
+    Registry machine(machineDir.path());
+    machine.setString(Hive::ClassesRoot, "Tarnlink.KLXGVClientNotify\\Clsid", "", "{MACHINE}");
+    machine.setString(Hive::ClassesRoot, "Other.Class\\Clsid", "", "{OTHER}");
+    machine.setString(Hive::LocalMachine, "Software\\Brenholt\\Gearvane", "Version", "9");
+
+    Registry user(dir.path(), machineDir.path());
+    EXPECT_EQ(user.stringValue(Hive::ClassesRoot, "Other.Class\\Clsid", ""), "{OTHER}");
+    EXPECT_FALSE(user.stringValue(Hive::LocalMachine, "Software\\Brenholt\\Gearvane", "Version"));
+    user.setString(Hive::ClassesRoot, "Tarnlink.KLXGVClientNotify\\Clsid", "", "{USER}");
+    EXPECT_EQ(user.stringValue(Hive::ClassesRoot, "Tarnlink.KLXGVClientNotify\\Clsid", ""), "{USER}");
+    EXPECT_EQ(machine.stringValue(Hive::ClassesRoot, "Tarnlink.KLXGVClientNotify\\Clsid", ""), "{MACHINE}");
+    EXPECT_EQ(user.deleteKey(Hive::ClassesRoot, "Other.Class\\Clsid"), DeleteKeyResult::NotFound)
+        << "a user cannot remove the machine's registration";
+    EXPECT_TRUE(machine.keyExists(Hive::ClassesRoot, "Other.Class\\Clsid"));
+}
+
 TEST_F(RegistryTest, RefusesPathsWithEmptyKeyNames)
 {
     EXPECT_THROW(reg.setString(Hive::CurrentUser, "A\\\\B", "", "x"), RegistryError);

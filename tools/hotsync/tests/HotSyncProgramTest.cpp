@@ -13,7 +13,9 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <csignal>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,25 +125,104 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{
             "BadAction", {"sync", "--user", "A", "--handheld", "/x", "--action", "merge"}, "unknown action \"merge\""},
         UsageCase{"UsersAddWithoutName", {"users", "add"}, "users add takes one NAME"},
-        UsageCase{"TwoUserSelectors", {"sync", "--user", "A", "--user-id", "1", "--handheld", "/x"}, "not both"}),
+        UsageCase{"TwoUserSelectors", {"sync", "--user", "A", "--user-id", "1", "--handheld", "/x"}, "not both"},
+        UsageCase{"OptionTwice", {"sync", "--user", "A", "--user=B", "--handheld", "/x"}, "option --user given twice"},
+        UsageCase{"FlagWithValue", {"trace", "x.net.json", "--check=yes"}, "option --check takes no value"},
+        UsageCase{"GroupWithoutCommand", {"queue", "--user", "A"}, "queue needs list, remove or clear"},
+        UsageCase{"CsvOfEveryTable", {"export", "--user", "A", "--format", "csv"}, "give --table"}),
     [](const testing::TestParamInfo<UsageCase> &info) { return std::string(info.param.name); });
+
+// Every command of the overview has its help, the same through "help
+// COMMAND" and "COMMAND --help", with its options and an example.
+TEST(HotSyncHelpTest, TheOverviewNamesTheRootAndEveryCommandHasHelp)
+{
+    gvtest::TempDir dir;
+    const std::string root = (dir / "my root").string();
+    auto r = runProgram(dir.path(), {"--help"}, {"HOTSYNC_ROOT=" + root});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    std::string flat = r.out;
+    std::replace(flat.begin(), flat.end(), '\n', ' ');
+    EXPECT_THAT(flat, HasSubstr("$HOTSYNC_ROOT, else $XDG_DATA_HOME/hotsync, else ~/.local/share/hotsync"));
+    EXPECT_THAT(flat, HasSubstr("Here it is " + root + " (from $HOTSYNC_ROOT), which does not exist yet."));
+
+    std::vector<std::string> commands;
+    bool inList = false;
+    for (const auto &line : lines(r.out)) {
+        if (line == "Commands:")
+            inList = true;
+        else if (line.empty())
+            inList = false;
+        else if (inList)
+            commands.push_back(line.substr(2, line.find("  ", 2) - 2));
+    }
+    EXPECT_GE(commands.size(), 20u);
+    for (const auto &command : commands) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> words;
+        std::istringstream in(command);
+        for (std::string w; in >> w;)
+            words.push_back(w);
+        std::vector<std::string> helpArgs{"help"};
+        helpArgs.insert(helpArgs.end(), words.begin(), words.end());
+        auto help = runProgram(dir.path(), helpArgs);
+        words.push_back("--help");
+        auto dashHelp = runProgram(dir.path(), words);
+        EXPECT_EQ(help.status, 0) << describe(help);
+        EXPECT_EQ(help.out, dashHelp.out);
+        EXPECT_THAT(help.out, HasSubstr("\nUsage: hotsync " + command));
+        EXPECT_THAT(help.out, HasSubstr("\nOptions:\n  "));
+        EXPECT_THAT(help.out, HasSubstr("\nExample:\n  hotsync " + command));
+    }
+
+    r = runProgram(dir.path(), {"--version"});
+    EXPECT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(r.out, testing::MatchesRegex("hotsync \\(Gearvane companion suite\\) [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+}
+
+TEST(HotSyncRootTest, ARootThatDoesNotExistIsNamedUnlessTheCommandCreatesIt)
+{
+    gvtest::TempDir dir;
+    const std::string root = (dir / "no root").string();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const std::string missing = "There is no HotSync root at " + root + " (from --root)";
+    for (const auto &c : std::vector<Case>{{{"users", "list"}, 1, missing},
+                                           {{"sync", "--user", "A", "--handheld", dir.str()}, 1, missing},
+                                           {{"queue", "list", "--user", "A"}, 1, missing},
+                                           {{"users", "add", "Anna"}, 0, ""},
+                                           {{"users", "list"}, 0, ""}}) {
+        auto args = c.args;
+        args.insert(args.begin(), {"--root", root});
+        auto r = runProgram(dir.path(), args);
+        EXPECT_EQ(r.status, c.status) << describe(r);
+        EXPECT_THAT(r.err, HasSubstr(c.err)) << describe(r);
+    }
+}
 
 TEST_F(HotSyncProgramTest, UsersAreAddedAndListedAndTheRootComesFromTheEnvironmentToo)
 {
     auto anna = addUser("Anna Berg");
-    auto r = runProgram(scratch, {"users", "add", "Anna Berg", "--directory", (dir / "anna2").string()},
+    auto r = runProgram(scratch, {"users", "add", "Ben", "--directory", (dir / "ben").string()},
                         {"HOTSYNC_ROOT=" + root.string()});
     ASSERT_EQ(r.status, 0) << describe(r);
-    auto second = std::stoi(r.out);
-    EXPECT_NE(anna, second);
+    auto ben = std::stoi(r.out);
+    EXPECT_NE(anna, ben);
 
     r = hotsync({"users", "list"});
     ASSERT_EQ(r.status, 0) << describe(r);
     EXPECT_THAT(lines(r.out),
                 testing::ElementsAre(std::to_string(anna) + "\tAnna Berg\t" +
                                          (root / "users" / (std::to_string(anna) + "-Anna Berg")).string(),
-                                     std::to_string(second) + "\tAnna Berg\t" + (dir / "anna2").string()));
+                                     std::to_string(ben) + "\tBen\t" + (dir / "ben").string()));
 
+    r = hotsync({"users", "add", "Anna Berg"});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("A HotSync user named \"Anna Berg\" exists already (id " + std::to_string(anna)));
+    // A root written before names had to differ may still hold two.
+    UserStore(HostRoot(root)).add("Anna Berg");
     r = hotsync({"sync", "--user", "Anna Berg", "--handheld", handheld.string()});
     EXPECT_EQ(r.status, 1) << describe(r);
     EXPECT_THAT(r.err, HasSubstr("Several HotSync users are named \"Anna Berg\""));
@@ -180,6 +261,69 @@ TEST_F(HotSyncProgramTest, SyncInstallsQueuedFilesRunsTheConduitAndLogs)
     EXPECT_THAT(log[3], testing::MatchesRegex("[0-9-]{10} [0-9:]{8} OK Fake type=0 user=Anna path=.*"));
 }
 
+// Removing a user forgets its queue and actions, keeps its data folder,
+// log and backups and says so; not while a HotSync of it runs.
+TEST_F(HotSyncProgramTest, ARemovedUserLeavesItsDataLogAndBackupsAndSaysWhere)
+{
+    setUpConduit();
+    auto anna = addUser("Anna");
+    createHandheldDatabase();
+    ASSERT_EQ(hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()}).status, 0);
+    gvtest::writeFileText(dir / "app.prc", "queued");
+    ASSERT_EQ(hotsync({"install", "--user", "Anna", (dir / "app.prc").string()}).status, 0);
+    ASSERT_EQ(hotsync({"action", "set", "--user", "Anna", "--creator", "TEST", "nothing"}).status, 0);
+    const HostRoot host(root);
+    const fs::path folder = root / "users" / (std::to_string(anna) + "-Anna");
+
+    {
+        fileio::FileLock running(host.userLockFile(anna));
+        auto r = hotsync({"users", "remove", "--user", "Anna"});
+        EXPECT_EQ(r.status, 75) << describe(r);
+        EXPECT_THAT(r.err, HasSubstr("nothing was removed"));
+    }
+    auto r = hotsync({"users", "remove", "--user", "Anna"});
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(lines(r.out),
+                testing::ElementsAre("Removed the HotSync user Anna (id " + std::to_string(anna) + ")",
+                                     "No longer queued for its handheld (the files themselves stay):",
+                                     "  " + (dir / "app.prc").string(), "Its conduit actions are forgotten",
+                                     "Kept: its data folder " + folder.string() + " (the conduits' desktop tables)",
+                                     "Kept: its HotSync log " + host.logFile(anna).string(),
+                                     "Kept: its 1 backup in " + (host.userDataFolder(anna) / "backups").string(),
+                                     testing::StartsWith("Delete what is kept by hand")));
+    EXPECT_TRUE(fs::is_directory(folder / "fake dir"));
+    EXPECT_TRUE(fs::exists(host.logFile(anna)));
+    EXPECT_TRUE(fs::exists(dir / "app.prc"));
+    EXPECT_TRUE(hotsync({"users", "list"}).out.empty());
+    r = hotsync({"users", "remove", "--user", "Anna"});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("No HotSync user named \"Anna\""));
+}
+
+// One file the handheld refuses fails every HotSync until it leaves the
+// queue; the queue commands show and edit it without editing files.
+TEST_F(HotSyncProgramTest, ABadQueueEntryIsTakenOutWithTheQueueCommands)
+{
+    addUser("Anna");
+    gvtest::writeFileText(dir / "broken.pdb", "not a database");
+    gvtest::writeFileText(dir / "other.pdb", "not one either");
+    ASSERT_EQ(
+        hotsync({"install", "--user", "Anna", (dir / "broken.pdb").string(), (dir / "other.pdb").string()}).status, 0);
+    auto r = hotsync({"queue", "list", "--user", "Anna"});
+    EXPECT_THAT(lines(r.out), testing::ElementsAre((dir / "broken.pdb").string(), (dir / "other.pdb").string()));
+    ASSERT_EQ(hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()}).status, 1);
+
+    r = hotsync({"queue", "remove", "--user", "Anna", "broken.pdb", "missing.pdb"});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_EQ(r.out, "Removed " + (dir / "broken.pdb").string() + " from the install queue of Anna\n");
+    EXPECT_EQ(r.err, "hotsync: missing.pdb is not queued for Anna\n");
+    r = hotsync({"queue", "clear", "--user", "Anna"});
+    EXPECT_EQ(r.out, "Removed 1 file from the install queue of Anna\n");
+    EXPECT_TRUE(hotsync({"queue", "list", "--user", "Anna"}).out.empty());
+    EXPECT_EQ(hotsync({"sync", "--user", "Anna", "--handheld", handheld.string()}).status, 0);
+    EXPECT_TRUE(fs::exists(dir / "broken.pdb"));
+}
+
 TEST_F(HotSyncProgramTest, TheTemporaryActionHoldsForOneHotSyncAndAnExplicitActionWins)
 {
     setUpConduit();
@@ -211,6 +355,7 @@ TEST_F(HotSyncProgramTest, ConduitFailuresMakeTheHotSyncFailButTheOthersStillRun
     EXPECT_EQ(r.status, 1) << describe(r);
     EXPECT_THAT(r.out, HasSubstr("ERROR (Fake): Database FakeDB-TEST not found on the handheld"));
     EXPECT_THAT(r.out, HasSubstr("HotSync completed with errors"));
+    EXPECT_EQ(r.err, "hotsync: ERROR (Fake): Database FakeDB-TEST not found on the handheld\n");
 
     // A conduit whose class is not registered fails; the fake one still runs.
     r = hotsync({"conduit", "add", "--creator", "GONE", "--conduit", "ComConduit.dll", "--com-client", "No.Such",
@@ -305,8 +450,9 @@ TEST_F(HotSyncProgramTest, ASecondHotSyncWaitsThenGivesUpChangingNothing)
         auto r = hotsync({"sync", "--user", who, "--handheld", handheld.string(), "--wait", "1"});
         EXPECT_EQ(r.status, 75) << describe(r);
         EXPECT_THAT(r.out, HasSubstr("Waiting for the run that holds the "));
-        if (std::string(who) == "Anna")
+        if (std::string(who) == "Anna") {
             EXPECT_THAT(r.out, HasSubstr("(HotSync of Anna, process " + std::to_string(holder) + ")"));
+        }
         EXPECT_THAT(r.out, HasSubstr("ERROR (HotSync): Another HotSync is running"));
         EXPECT_THAT(r.out, HasSubstr("changed nothing"));
         EXPECT_TRUE(handheldRecords().empty());
@@ -369,7 +515,8 @@ TEST_F(HotSyncProgramTest, ConfigureStoresWhatTheConduitHandsBack)
     fs::path record = scratch / "cfg.txt";
     auto configure = [&](const char *answer) {
         std::vector<std::string> env{"GVTEST_CFG_RECORD=" + record.string(),
-                                     std::string("GVTEST_CFG_ANSWER=") + (answer ? answer : "")};
+                                     std::string("GVTEST_CFG_ANSWER=") + (answer ? answer : ""),
+                                     "QT_QPA_PLATFORM=offscreen"};
         return hotsync({"configure", "--user", "Anna", "--creator", "TEST"}, env);
     };
 
@@ -392,6 +539,35 @@ TEST_F(HotSyncProgramTest, ConfigureStoresWhatTheConduitHandsBack)
     EXPECT_EQ(ActionStore(HostRoot(root)).get(anna, creator), (ConduitActions{3, 6}));
 
     r = hotsync({"configure", "--user", "Anna", "--creator", "NONE"});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("No conduit is registered for creator NONE"));
+
+    // Without a display the dialog is not even loaded; the message says
+    // how to set the action without it.
+    r = hotsync({"configure", "--user", "Anna", "--creator", "TEST"},
+                {"GVTEST_CFG_RECORD=" + record.string(), "DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("needs a display"));
+    EXPECT_THAT(r.err, HasSubstr("hotsync action set --user \"Anna\" --creator TEST ACTION"));
+
+    // What the dialog would do, without it.
+    struct ActionCase {
+        std::vector<std::string> args;
+        const char *out;
+        ConduitActions stored;
+    };
+    for (const auto &c : std::vector<ActionCase>{
+             {{"handheld-overwrites"}, "Permanent action: handheld-overwrites\n", {2, 2}},
+             {{"nothing", "--next-only"}, "Next HotSync only: nothing\n", {2, 6}},
+         }) {
+        std::vector<std::string> args{"action", "set", "--user", "Anna", "--creator", "TEST"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        r = hotsync(args);
+        ASSERT_EQ(r.status, 0) << describe(r);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(ActionStore(HostRoot(root)).get(anna, creator), c.stored);
+    }
+    r = hotsync({"action", "set", "--user", "Anna", "--creator", "NONE", "nothing"});
     EXPECT_EQ(r.status, 1) << describe(r);
     EXPECT_THAT(r.err, HasSubstr("No conduit is registered for creator NONE"));
 }

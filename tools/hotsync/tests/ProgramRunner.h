@@ -24,6 +24,10 @@ RunResult runProgram(const std::filesystem::path &scratch, const std::vector<std
 RunResult runBuiltProgram(const std::string &program, const std::filesystem::path &scratch,
                           const std::vector<std::string> &args, const std::vector<std::string> &env = {});
 
+// Runs the built hotsync program with its standard output and error on a
+// terminal (a pseudo-terminal); `out` holds what the terminal showed.
+RunResult runOnTerminal(const std::vector<std::string> &args, const std::vector<std::string> &env = {});
+
 // Starts the hotsync program, kills it with SIGKILL after `after` (or lets
 // it end, when it ends sooner) and waits for it.
 void runAndKill(const std::vector<std::string> &args, std::chrono::microseconds after);

@@ -1,7 +1,7 @@
 #include "ProgramRunner.h"
-#include "palmsync/PalmDatabase.h"
 #include "TempDir.h"
 #include "TestPaths.h"
+#include "palmsync/PalmDatabase.h"
 
 #include <gmock/gmock.h>
 #include <sqlite3.h>
@@ -189,9 +189,16 @@ TEST_F(TarnlinkRestoreTest, TwoHotSyncsAtOnceRunOneAfterTheOther)
     }
     const auto rowsBefore = desktopRows()["MAIN"].size();
 
+    // Each run writes its output into files of its own.
+    auto syncInto = [&](const fs::path &own) {
+        fs::create_directories(own);
+        return runProgram(
+            own, {"--root", root.string(), "sync", "--user", "Anna", "--handheld", handheld.string(), "--wait", "120"},
+            sanitizerEnvironment());
+    };
     RunResult first, second;
-    std::thread a([&] { first = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string(), "--wait", "120"}); });
-    std::thread b([&] { second = hotsync({"sync", "--user", "Anna", "--handheld", handheld.string(), "--wait", "120"}); });
+    std::thread a([&] { first = syncInto(scratch / "first"); });
+    std::thread b([&] { second = syncInto(scratch / "second"); });
     a.join();
     b.join();
     EXPECT_EQ(first.status, 0) << describe(first);

@@ -29,7 +29,8 @@ public:
     static HostRoot resolve(const std::optional<std::filesystem::path> &explicitRoot = std::nullopt);
 
     const std::filesystem::path &path() const { return root_; }
-    registry::Registry registry() const { return registry::Registry(root_); }
+    // The root's registry; classes it lacks are looked up in the machine's.
+    registry::Registry registry() const;
 
     std::filesystem::path lockFile() const { return root_ / "host.lock"; }
     std::filesystem::path usersFile() const { return root_ / "users.list"; }
@@ -41,6 +42,7 @@ public:
         return userDataFolder(userId) / "install-queue";
     }
     std::filesystem::path logFile(std::int32_t userId) const { return userDataFolder(userId) / "HotSync.log"; }
+    std::filesystem::path userLockFile(std::int32_t userId) const { return userDataFolder(userId) / "hotsync.lock"; }
     // <root>/users/<id>-<name>, with characters that cannot stand in a file
     // name ("/", control characters, a leading ".") replaced by "_".
     std::filesystem::path defaultUserDirectory(std::int32_t userId, const std::string &name) const;

@@ -21,7 +21,8 @@ namespace hotsync {
 class SyncLock {
 public:
     // Takes both locks, waiting at most `wait` in all; `onWait` hears once
-    // whom it waits for. Nothing when another run kept either: `holder` then
+    // whom it waits for. An empty `handheld` takes the user's lock alone (a
+    // live handheld is held by its connection). Nothing when another run kept either: `holder` then
     // says who, when that is known. `purpose` is what the holder is doing
     // ("HotSync", "restore").
     static std::optional<SyncLock> take(const HostRoot &root, const User &user, const std::filesystem::path &handheld,
@@ -29,12 +30,13 @@ public:
                                         const std::function<void(const std::string &)> &onWait, std::string &holder);
 
 private:
-    SyncLock(fileio::FileLock user, fileio::FileLock handheld) : user_(std::move(user)), handheld_(std::move(handheld))
+    SyncLock(fileio::FileLock user, std::optional<fileio::FileLock> handheld)
+        : user_(std::move(user)), handheld_(std::move(handheld))
     {
     }
 
     fileio::FileLock user_;
-    fileio::FileLock handheld_;
+    std::optional<fileio::FileLock> handheld_;
 };
 
 } // namespace hotsync

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handheld/HandheldLink.h"
 #include "hotsync/HostRoot.h"
 #include "palmsync/SyncSuite.h"
 
@@ -22,6 +23,9 @@ struct SyncOptions {
     std::optional<std::int32_t> action;
     // How long to wait for another HotSync of the same user or handheld.
     std::chrono::milliseconds lockWait{10000};
+    // A live handheld on the HotSync link instead of a folder; then
+    // handheldFolder is not used.
+    std::shared_ptr<handheld::HandheldLink> device;
     // Hears how far a conduit has got with a table (may be empty).
     std::function<void(const std::string &conduit, const std::string &table, const std::string &stage,
                        std::int32_t done, std::int32_t total)>
@@ -55,6 +59,12 @@ struct SyncReport {
 // registered conduit in priority order, each inside its own HotSync
 // session, and appends the log to the user's log file. Failures of one
 // conduit become log lines; the next conduit still runs.
+//
+// With a live handheld, the databases of the registered conduits' creators
+// are read over the link into the user's folder "device" (see HostRoot),
+// which the backup then keeps; the handheld's own log gets the conduits'
+// lines and the outcome; the last sync PC id, and the sync date when the
+// HotSync succeeded, are written to the handheld at the end.
 class SyncRunner {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
@@ -64,6 +74,9 @@ public:
     // `onLine` sees each log line as it is made. Raises a HostError only
     // when the HotSync cannot start (unknown user, missing handheld folder).
     SyncReport run(const SyncOptions &options, const std::function<void(const std::string &)> &onLine = {});
+
+    // The id this host writes to a handheld as its last sync PC.
+    static std::uint32_t hostId();
 
 private:
     HostRoot root_;

@@ -25,6 +25,8 @@ public:
     // Adds a user and creates its data folder (by default below the root).
     // Raises a HostError for an empty name or when the ids are used up.
     User add(const std::string &name, const std::optional<std::filesystem::path> &directory = std::nullopt);
+    // As add(), but raises a HostError when a user of that name exists.
+    User addUnique(const std::string &name, const std::optional<std::filesystem::path> &directory = std::nullopt);
     // Users in the order they were added.
     std::vector<User> list() const;
     std::optional<User> find(std::int32_t id) const;
@@ -33,7 +35,12 @@ public:
     // several share it (the message lists their ids).
     User requireByName(const std::string &name) const;
     User require(std::int32_t id) const;
-    // Forgets the user and its queue, actions and log; its data folder stays.
+    // Gives the user another name; its id, data folder, log, backups,
+    // actions and queue stay its own. Raises a HostError for an unknown
+    // user, an empty name, or a name another user has.
+    User rename(std::int32_t id, const std::string &name);
+    // Forgets the user with its install queue and conduit actions. Its data
+    // folder, log and backups stay (no later user gets its id).
     bool remove(std::int32_t id);
 
 private:
@@ -43,6 +50,7 @@ private:
     };
     Content load() const;
     void save(const Content &content) const;
+    User addLocked(Content &content, const std::string &name, const std::optional<std::filesystem::path> &directory);
 
     HostRoot root_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handheld/HandheldLink.h"
 #include "palmsync/SyncSuite.h"
 
 #include <cstdint>
@@ -28,13 +29,17 @@ struct SessionObserver {
 
 // The host side of one HotSync. While a session exists, the sync suite's
 // classes (system adapter, database query, utility) are registered in the
-// process's COM class table and act on this HotSync: databases are opened in
-// the handheld folder, log lines collect here. One session at a time per
-// process. Changed databases are written to their files when their last
-// record adapter is released, and at end() for those still referenced.
+// process's COM class table and act on this HotSync: databases are opened on
+// the handheld (the folder, or the handheld given), log lines collect here.
+// One session at a time per process. Changes made outside a transaction are
+// written when the database's last record adapter is released, and at end()
+// for those still referenced.
 class HotSyncSession {
 public:
     explicit HotSyncSession(SessionSettings settings);
+    // A HotSync with a handheld of another kind (a device on the HotSync
+    // link); settings.handheldFolder is not used then.
+    HotSyncSession(SessionSettings settings, std::shared_ptr<handheld::HandheldLink> handheld);
     ~HotSyncSession(); // calls end() when it has not run
     HotSyncSession(const HotSyncSession &) = delete;
     HotSyncSession &operator=(const HotSyncSession &) = delete;

@@ -27,9 +27,14 @@ enum class DeleteKeyResult { Deleted, NotFound, HasSubkeys };
 // write is one locked read-modify-write of the hive's file, replaced
 // atomically, so concurrent processes lose no update and a crash leaves the
 // previous content. Failures raise a RegistryError with the reason.
+//
+// A registry may fall back to the machine's: a key of HKEY_CLASSES_ROOT that
+// this registry does not hold is read from the machine's registry, so that a
+// class registered for every user is found, and one a user registered for
+// themselves wins. Writes always go to this registry.
 class Registry {
 public:
-    explicit Registry(std::filesystem::path hostRoot);
+    explicit Registry(std::filesystem::path hostRoot, std::optional<std::filesystem::path> machineRoot = {});
     // The registry under the root that resolveHostRoot() finds.
     static Registry atDefaultRoot();
 
@@ -63,7 +68,11 @@ public:
 private:
     std::filesystem::path lockFile(Hive hive) const;
 
+    // The key in this registry, else (HKEY_CLASSES_ROOT) in the machine's.
+    std::optional<RegistryKey> findKey(Hive hive, std::string_view keyPath) const;
+
     std::filesystem::path root_;
+    std::optional<std::filesystem::path> machineRoot_;
 };
 
 } // namespace registry
