@@ -6,10 +6,10 @@
 // twice (a new record the device stored before the desktop could commit).
 #include "SyncFixture.h"
 
-#include "ConduitUtils.h"
-#include "KLXClientNotify.h"
 #include "VirtualHandheld.h"
 #include "com/ComPtr.h"
+#include "conduit/ConduitUtils.h"
+#include "conduit/KLXClientNotify.h"
 #include "desktopdb/Table.h"
 #include "palmlink/CmpHandshake.h"
 #include "palmlink/DeviceHandheld.h"
