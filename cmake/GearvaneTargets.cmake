@@ -10,12 +10,6 @@ function(gv_add_subdirectory dir)
   add_subdirectory(${dir})
 endfunction()
 
-# The former name, still used by the modules' own lists; it adds the folder
-# the same way and equally refuses a missing one.
-function(gv_optional_subdirectory dir)
-  gv_add_subdirectory(${dir})
-endfunction()
-
 # Registers a core (Qt-free) target; the check at the end of configuration
 # fails when one of them reaches Qt through its link interface.
 set_property(GLOBAL PROPERTY GV_CORE_TARGETS "")

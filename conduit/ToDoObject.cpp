@@ -1,11 +1,11 @@
 #include "conduit/ToDoObject.h"
 
 #include "com/ComError.h"
-#include "palmsync/Cp1252.h"
+#include "text/Cp1252.h"
 
 namespace conduit {
 
-std::size_t handheldLength(const std::string &utf8) { return palmsync::utf8ToCp1252(utf8).size(); }
+std::size_t handheldLength(const std::string &utf8) { return charset::utf8ToCp1252(utf8).size(); }
 
 void TToDoObject::setRecordId(std::int32_t id) { RecordId = id; }
 

@@ -4,7 +4,7 @@
 // registers for them.
 
 #include "SessionState.h"
-#include "palmsync/Cp1252.h"
+#include "text/Cp1252.h"
 #include "palmsync/HandheldFolder.h"
 #include "palmsync/SyncSuite.h"
 
@@ -472,7 +472,7 @@ public:
     {
         return com::guarded([&] {
             requirePointers(array, next);
-            std::string bytes = utf8ToCp1252(text);
+            std::string bytes = charset::utf8ToCp1252(text);
             // Cut at an embedded zero: the handheld reads up to the first one anyway.
             bytes.resize(std::min(bytes.size(), bytes.find('\0')));
             std::size_t at = checkRange(array->size(), offset, bytes.size() + 1);
@@ -499,7 +499,7 @@ public:
                 throw ComError(E_INVALIDARG, "The text at offset " + std::to_string(offset) +
                                                  " runs past the end of the array (" + std::to_string(array.size()) +
                                                  " bytes)");
-            *text = cp1252ToUtf8(std::string(first, end));
+            *text = charset::cp1252ToUtf8(std::string(first, end));
             *next = static_cast<std::int32_t>(at + len + (len < room ? 1 : 0));
             return S_OK;
         });

@@ -1,6 +1,6 @@
 #include "DatabaseDump.h"
 
-#include "palmsync/Cp1252.h"
+#include "text/Cp1252.h"
 #include "palmsync/PalmDatabase.h"
 
 #include <ctime>
@@ -53,7 +53,7 @@ void dumpDatabase(const std::filesystem::path &file, std::ostream &out)
 {
     auto db = palmsync::PalmDatabase::load(file);
     const auto &h = db.header;
-    out << "Name: " << palmsync::cp1252ToUtf8(db.name()) << "\n"
+    out << "Name: " << charset::cp1252ToUtf8(db.name()) << "\n"
         << "Kind: " << (db.isResourceDatabase() ? "resource database" : "record database") << "\n"
         << "Type: " << db.type() << "\n"
         << "Creator: " << db.creator() << "\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "com/ComPtr.h"
 #include "com/Guid.h"
 #include "com/Unknown.h"
@@ -25,3 +27,5 @@ ComPtr<T> createInstance(const CLSID &clsid)
 }
 
 } // namespace com
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "com/HResult.h"
 
 #include <stdexcept>
@@ -56,3 +58,5 @@ HRESULT guarded(F &&body) noexcept
 }
 
 } // namespace com
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "com/Unknown.h"
 
 #include <atomic>
@@ -53,3 +55,5 @@ private:
 };
 
 } // namespace com
+
+#pragma GCC visibility pop

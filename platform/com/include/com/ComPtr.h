@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "com/ComError.h"
 #include "com/Unknown.h"
 
@@ -95,3 +97,5 @@ private:
 };
 
 } // namespace com
+
+#pragma GCC visibility pop

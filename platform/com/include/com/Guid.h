@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -87,3 +89,5 @@ struct std::hash<com::GUID> {
         return h;
     }
 };
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include <cstdint>
 #include <string>
 
@@ -34,3 +36,5 @@ constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 std::string hresultText(HRESULT hr);
 
 } // namespace com
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "com/ComPtr.h"
 #include "com/Guid.h"
 #include "com/Unknown.h"
@@ -54,3 +56,5 @@ private:
 };
 
 } // namespace com
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "com/Guid.h"
 #include "com/HResult.h"
 
@@ -34,3 +36,5 @@ protected:
 };
 
 } // namespace com
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -13,3 +15,5 @@ using Variant = std::variant<std::monostate, std::int32_t, std::string>;
 inline bool isEmpty(const Variant &v) { return std::holds_alternative<std::monostate>(v); }
 
 } // namespace com
+
+#pragma GCC visibility pop

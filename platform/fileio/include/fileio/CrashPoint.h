@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 // Crash points: named moments in the durable steps where a test can have
 // the process killed, to prove that a crash at any moment loses nothing.
 // They exist only in builds configured with GV_CRASH_POINTS (the test
@@ -24,3 +26,5 @@ inline void crashPoint(const char *) {}
 #endif
 
 } // namespace fileio
+
+#pragma GCC visibility pop

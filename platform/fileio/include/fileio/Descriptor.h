@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 namespace fileio {
 
 // An open file descriptor, closed with the object.
@@ -24,3 +26,5 @@ private:
 };
 
 } // namespace fileio
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 // Durable file steps. Each writes through the system-call table, flushes
 // what it wrote before it reports success, and names the file and the
 // system's reason when it fails (FileError). New files are created with the
@@ -58,3 +60,5 @@ std::string readTextFile(const std::filesystem::path &file, std::uintmax_t maxBy
 std::optional<std::string> readTextFileIfExists(const std::filesystem::path &file, std::uintmax_t maxBytes);
 
 } // namespace fileio
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include <stdexcept>
 #include <string>
 
@@ -20,3 +22,5 @@ private:
 [[noreturn]] void throwSystemError(const std::string &what, int err);
 
 } // namespace fileio
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "fileio/Descriptor.h"
 
 #include <chrono>
@@ -43,3 +45,5 @@ private:
 };
 
 } // namespace fileio
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 // The system calls through which every durable step of the suite's files
 // goes: writes, flushes of a file, flushes of a folder's entries, renames.
 // The desktop tables' engine writes its pages through the same table. Tests
@@ -41,3 +43,5 @@ private:
 };
 
 } // namespace fileio
+
+#pragma GCC visibility pop

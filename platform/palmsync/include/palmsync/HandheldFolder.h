@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "palmsync/PalmDatabase.h"
 
 #include <filesystem>
@@ -74,3 +76,5 @@ private:
 };
 
 } // namespace palmsync
+
+#pragma GCC visibility pop

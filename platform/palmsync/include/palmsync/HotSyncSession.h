@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 #include "handheld/HandheldLink.h"
 #include "palmsync/SyncSuite.h"
 
@@ -64,3 +66,5 @@ private:
 };
 
 } // namespace palmsync
+
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 // Palm database files (.pdb record databases, .prc resource databases) as
 // the handheld stores them: a 78-byte header, the list of record or
 // resource entries, then the app-info block, the sort-info block and the
@@ -133,3 +135,5 @@ private:
 };
 
 } // namespace palmsync
+
+#pragma GCC visibility pop

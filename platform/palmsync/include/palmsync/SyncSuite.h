@@ -1,5 +1,7 @@
 #pragma once
 
+#pragma GCC visibility push(default) // the library's interface; the rest stays hidden
+
 // The handheld sync interfaces a conduit calls during a HotSync: the system
 // adapter, the HotSync information, the database query, the record adapter
 // and the byte-array utility. Methods appear in each interface's own order;
@@ -251,3 +253,5 @@ protected:
 };
 
 } // namespace palmsync
+
+#pragma GCC visibility pop

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace palmsync {
+namespace charset {
 
 // UTF-8 text to Windows-1252 bytes. A character the set cannot hold, and
 // every malformed UTF-8 sequence, becomes "?". The C1 controls U+0081,
@@ -17,4 +17,4 @@ std::string utf8ToCp1252(std::string_view utf8);
 // so every byte string converts back unchanged.
 std::string cp1252ToUtf8(std::string_view bytes);
 
-} // namespace palmsync
+} // namespace charset

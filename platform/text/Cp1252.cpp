@@ -1,8 +1,8 @@
-#include "palmsync/Cp1252.h"
+#include "text/Cp1252.h"
 
 #include <cstdint>
 
-namespace palmsync {
+namespace charset {
 
 namespace {
 
@@ -106,4 +106,4 @@ std::string cp1252ToUtf8(std::string_view bytes)
     return out;
 }
 
-} // namespace palmsync
+} // namespace charset

@@ -1,8 +1,8 @@
-#include "palmsync/Cp1252.h"
+#include "text/Cp1252.h"
 
 #include <gtest/gtest.h>
 
-using namespace palmsync;
+using namespace charset;
 
 namespace {
 
