@@ -209,6 +209,13 @@ TEST(VirtualHandheld, RefusesBadCommandLines)
     }
     std::ostringstream out, err;
     EXPECT_EQ(runVirtualHandheld({(dir / "missing").string(), "--net", "127.0.0.1:9", "--timeout", "1"}, out, err), 1);
+    // --help and --version answer and end, whatever else is given.
+    for (const char *option : {"--help", "--version"}) {
+        std::ostringstream shown, errors;
+        EXPECT_EQ(runVirtualHandheld({dir.str(), option, "--net"}, shown, errors), 0) << option;
+        EXPECT_NE(shown.str().find("virtual-handheld"), std::string::npos) << option;
+        EXPECT_EQ(errors.str(), "") << option;
+    }
 }
 
 } // namespace
