@@ -449,13 +449,22 @@ void TfrmGetUsers::grdUsersDrawCell(QPainter &canvas, int col, int row, const QR
     }
 }
 
-TUserList PickUsers(TclsUtils &utils)
+NoDisplayError::NoDisplayError()
+    : std::runtime_error("Choosing the HotSync users who get Gearvane needs a display, and none is set (DISPLAY or "
+                         "WAYLAND_DISPLAY). Without one, queue the file for each user with \"hotsync install --user "
+                         "NAME Gearvane.prc\".")
+{
+}
+
+TUserList PickUsers(TclsUtils &utils, bool hasDisplay)
 {
     TUserList result;
     auto dialog = std::make_unique<TfrmGetUsers>(utils);
     const auto &users = dialog->Users();
     bool accepted = true;
     if (users.Count() >= 2) {
+        if (!hasDisplay)
+            throw NoDisplayError();
         dialog->exec();
         accepted = dialog->OkPressed;
     }

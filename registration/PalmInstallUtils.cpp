@@ -44,10 +44,10 @@ void HotSyncNotify()
     createControl<THotSyncApi>()->HotSyncNotify(0);
 }
 
-void InstallForUsers(TclsUtils &utils, const std::string &fileName)
+void InstallForUsers(TclsUtils &utils, const std::string &fileName, bool hasDisplay)
 {
     auto userData = createControl<TUserData>();
-    TUserList users = PickUsers(utils);
+    TUserList users = PickUsers(utils, hasDisplay);
     struct Release {
         TUserList &list;
         ~Release() { ClearUserList(list); }

@@ -4,6 +4,7 @@
 
 #include "utils/Utils.h"
 
+#include <cstdio>
 #include <exception>
 
 namespace selbow {
@@ -15,16 +16,22 @@ std::string ApplicationFileName(TclsUtils &utils, const std::string &programPath
     return (folder.empty() ? std::string("./") : utils.AddBackslash(folder)) + "Gearvane.prc";
 }
 
-int RunSelbow(TclsUtils &utils, const std::string &programPath)
+int RunSelbow(TclsUtils &utils, const std::string &programPath, bool hasDisplay)
 {
+    auto report = [&](const std::string &text) {
+        if (hasDisplay)
+            utils.ShowError(text);
+        else
+            std::fprintf(stderr, "Selbow: %s\n", text.c_str());
+    };
     try {
         RegisterConduit();
-        InstallForUsers(utils, ApplicationFileName(utils, programPath));
+        InstallForUsers(utils, ApplicationFileName(utils, programPath), hasDisplay);
         return 0;
     } catch (const std::exception &e) {
-        utils.ShowError(e.what());
+        report(e.what());
     } catch (...) {
-        utils.ShowError("Unknown error");
+        report("Unknown error");
     }
     return 1;
 }

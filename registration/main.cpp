@@ -8,6 +8,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -15,10 +16,21 @@ GV_VERSION_INFO(1, 0, 0, 0, 1, 0, 0, 0, "Palm Conduit Registration", "Brenholt",
 
 int main(int argc, char **argv)
 {
+    // Without a display Qt cannot start its usual platform; Selbow then
+    // runs on the offscreen one, needs no window when there is at most one
+    // HotSync user, and writes what it has to say to standard error.
+    auto set = [](const char *name) {
+        const char *value = std::getenv(name);
+        return value && *value;
+    };
+    const bool hasDisplay = set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+    if (!hasDisplay)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         auto utils = std::make_unique<TclsUtils>();
         QApplication application(argc, argv);
-        const int status = selbow::RunSelbow(*utils, QCoreApplication::applicationFilePath().toStdString());
+        const int status =
+            selbow::RunSelbow(*utils, QCoreApplication::applicationFilePath().toStdString(), hasDisplay);
         // No window is left open: the message loop only has pending events to handle.
         QCoreApplication::processEvents();
         utils.reset();

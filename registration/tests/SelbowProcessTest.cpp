@@ -73,3 +73,31 @@ TEST(SelbowProgram, RegistersTheConduitAndQueuesTheApplicationForTheOnlyUser)
     EXPECT_TRUE(installed.isResourceDatabase());
     EXPECT_TRUE(hotsync::InstallQueue(root).list(user.id).empty()) << gvtest::readFileText(dir / "sync.out");
 }
+
+// Without a display nobody could answer the picker: with two users Selbow
+// says so on standard error and fails instead of waiting on a window; with
+// one user it needs no window and queues the file.
+TEST(SelbowProgram, WithoutADisplaySaysSoInsteadOfShowingThePicker)
+{
+    for (int users : {2, 1}) {
+        gvtest::TempDir dir;
+        const hotsync::HostRoot root(dir.path() / "host");
+        hotsync::UserStore store(root);
+        for (int i = 0; i < users; ++i)
+            store.add("User " + std::to_string(i));
+        const std::string line = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOTSYNC_ROOT=" +
+                                 quoted(root.path()) + " timeout 60 " + quoted(gvtest::binaryDir() / "Selbow") +
+                                 " >" + quoted(dir / "selbow.out") + " 2>&1";
+        const int status = std::system(line.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << users;
+        const std::string said = gvtest::readFileText(dir / "selbow.out");
+        if (users == 2) {
+            EXPECT_EQ(WEXITSTATUS(status), 1) << said;
+            EXPECT_NE(said.find("needs a display"), std::string::npos) << said;
+            EXPECT_TRUE(hotsync::InstallQueue(root).list(store.list().front().id).empty());
+        } else {
+            EXPECT_EQ(WEXITSTATUS(status), 0) << said;
+            EXPECT_EQ(hotsync::InstallQueue(root).list(store.list().front().id).size(), 1u);
+        }
+    }
+}

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include <stdexcept>
+
 class QKeyEvent;
 class QMouseEvent;
 class QPainter;
@@ -82,6 +84,15 @@ private:
 // sorted by name: with no user an empty list, with one user that user
 // without asking, with more the users marked in the picker (none when it
 // was not closed with OK).
-TUserList PickUsers(TclsUtils &utils);
+//
+// Without a display (`hasDisplay` false) nobody could answer the picker:
+// with more than one user NoDisplayError is raised instead of showing it.
+TUserList PickUsers(TclsUtils &utils, bool hasDisplay = true);
+
+// The picker would be needed, but there is no display to show it on.
+class NoDisplayError : public std::runtime_error {
+public:
+    NoDisplayError();
+};
 
 } // namespace selbow

@@ -28,6 +28,7 @@ void HotSyncNotify();
 // "SelectUser Failed with Error <n> for user <name>" or "QueueInstall Failed
 // with Error <n> for user <name>" when a user cannot be chosen or the file
 // cannot be queued; users before it in the list stay queued.
-void InstallForUsers(TclsUtils &utils, const std::string &fileName);
+// Without a display, more than one user raises NoDisplayError (PickUsers).
+void InstallForUsers(TclsUtils &utils, const std::string &fileName, bool hasDisplay = true);
 
 } // namespace selbow

@@ -13,8 +13,9 @@ std::string ApplicationFileName(TclsUtils &utils, const std::string &programPath
 
 // One run of the registration program after the application object exists:
 // registers the conduit, then queues the handheld application for the
-// chosen users. A failure is shown in an error box. Returns the exit status:
-// 0 when every step ran, 1 after a failure.
-int RunSelbow(TclsUtils &utils, const std::string &programPath);
+// chosen users. A failure is shown in an error box, or without a display
+// (`hasDisplay` false) written to standard error, where someone sees it.
+// Returns the exit status: 0 when every step ran, 1 after a failure.
+int RunSelbow(TclsUtils &utils, const std::string &programPath, bool hasDisplay = true);
 
 } // namespace selbow
