@@ -2,6 +2,8 @@
 // conduit and queues the handheld application for the HotSync users.
 #include "selbow/SelbowProgram.h"
 
+#include "hotsync/Display.h"
+
 #include "utils/Utils.h"
 #include "utils/VersionNote.h"
 
@@ -19,11 +21,7 @@ int main(int argc, char **argv)
     // Without a display Qt cannot start its usual platform; Selbow then
     // runs on the offscreen one, needs no window when there is at most one
     // HotSync user, and writes what it has to say to standard error.
-    auto set = [](const char *name) {
-        const char *value = std::getenv(name);
-        return value && *value;
-    };
-    const bool hasDisplay = set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+    const bool hasDisplay = hotsync::hasDisplay();
     if (!hasDisplay)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {

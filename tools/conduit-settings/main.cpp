@@ -6,6 +6,7 @@
 // which one when there are several.
 #include "hotsync/ConduitConfiguration.h"
 #include "hotsync/CreatorId.h"
+#include "hotsync/Display.h"
 #include "hotsync/HostRoot.h"
 #include "hotsync/UserStore.h"
 #include "registry/HostRootPath.h"
@@ -25,16 +26,6 @@
 namespace {
 
 const QString title = QStringLiteral("Gearvane Conduit Settings");
-
-bool hasDisplay()
-{
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char *value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
 
 // The user named on the command line, the only user, or the one picked from
 // a list; none when the list was cancelled.
@@ -72,7 +63,7 @@ std::optional<hotsync::User> chooseUser(const hotsync::HostRoot &root, const QSt
 int main(int argc, char **argv)
 {
     // Without a display only --help and --version can be answered.
-    const bool display = hasDisplay();
+    const bool display = hotsync::hasDisplay();
     std::unique_ptr<QCoreApplication> application;
     if (display)
         application = std::make_unique<QApplication>(argc, argv);

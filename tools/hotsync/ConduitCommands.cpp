@@ -9,8 +9,8 @@
 #include "hotsync/ComConduit.h"
 #include "hotsync/ConduitConfiguration.h"
 #include "hotsync/ConduitStore.h"
+#include "hotsync/Display.h"
 
-#include <cstdlib>
 #include <ostream>
 
 namespace hotsynctool {
@@ -94,16 +94,6 @@ int conduitList(Invocation &inv)
     return exitSuccess;
 }
 
-bool hasDisplay()
-{
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char *value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
-
 void printOutcome(std::ostream &out, std::int32_t preference, const ConduitActions &actions)
 {
     if (preference == 1)
@@ -130,7 +120,7 @@ int configure(Invocation &inv)
         throw CommandFailure("No conduit is registered for creator " + creator.text());
     // A conduit's dialog needs a windowing system; without one the toolkit
     // would end the program.
-    if (!hasDisplay())
+    if (!hotsync::hasDisplay())
         throw CommandFailure("configure shows the conduit's settings dialog and needs a display (DISPLAY or "
                              "WAYLAND_DISPLAY is not set). Without one, set the action with: hotsync action set " +
                              userArgument(inv.args) + " --creator " + creator.text() + " ACTION (" + actionWords + ")");

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <ostream>
 #include <sstream>
 
@@ -45,25 +46,33 @@ std::string optionLabel(const OptionEntry &o)
     return label;
 }
 
-// Writes the paragraphs of `text` (separated by blank lines) filled to the
-// text width behind `indent`; a paragraph whose lines begin with blanks is
-// kept as written.
-void writeParagraphs(std::ostream &out, const std::string &text, const std::string &indent = "")
+// Calls `each` with every paragraph of `text` (separated by blank lines),
+// and whether it is the first.
+void forEachParagraph(const std::string &text, const std::function<void(const std::string &, bool)> &each)
 {
     std::size_t start = 0;
     bool first = true;
     while (start <= text.size()) {
-        std::size_t end = text.find("\n\n", start);
-        std::string paragraph = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::size_t end = text.find("\n\n", start);
+        each(text.substr(start, end == std::string::npos ? std::string::npos : end - start), first);
         start = end == std::string::npos ? text.size() + 1 : end + 2;
+        first = false;
+    }
+}
+
+// Writes the paragraphs of `text` filled to the
+// text width behind `indent`; a paragraph whose lines begin with blanks is
+// kept as written.
+void writeParagraphs(std::ostream &out, const std::string &text, const std::string &indent = "")
+{
+    forEachParagraph(text, [&](const std::string &paragraph, bool first) {
         if (!first)
             out << "\n";
-        first = false;
         if (paragraph.rfind("  ", 0) == 0) {
             std::istringstream lines(paragraph);
             for (std::string line; std::getline(lines, line);)
                 out << indent << line << "\n";
-            continue;
+            return;
         }
         std::istringstream words(paragraph);
         std::string line;
@@ -76,7 +85,7 @@ void writeParagraphs(std::ostream &out, const std::string &text, const std::stri
         }
         if (!line.empty())
             out << indent << line << "\n";
-    }
+    });
 }
 
 void writeOptionList(std::ostream &out, const std::vector<OptionEntry> &options)
@@ -241,22 +250,16 @@ std::string roff(const std::string &text)
 // blanks) an example kept as written.
 void writeRoffParagraphs(std::ostream &out, const std::string &text)
 {
-    std::size_t start = 0;
-    bool first = true;
-    while (start <= text.size()) {
-        std::size_t end = text.find("\n\n", start);
-        std::string paragraph = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        start = end == std::string::npos ? text.size() + 1 : end + 2;
+    forEachParagraph(text, [&](const std::string &paragraph, bool first) {
         if (!first)
             out << ".PP\n";
-        first = false;
         if (paragraph.rfind("  ", 0) == 0) {
             out << ".nf\n";
             std::istringstream lines(paragraph);
             for (std::string line; std::getline(lines, line);)
                 out << roff(line.substr(line.find_first_not_of(' '))) << "\n";
             out << ".fi\n";
-            continue;
+            return;
         }
         // One sentence per line reads well in the source and lets roff
         // space sentences as it should.
@@ -274,7 +277,7 @@ void writeRoffParagraphs(std::ostream &out, const std::string &text)
         }
         if (!line.empty())
             out << roff(line) << "\n";
-    }
+    });
 }
 
 // An option as a tagged paragraph: "--name VALUE" in bold and italics, then

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -173,6 +174,16 @@ void runAndKill(const std::vector<std::string> &args, std::chrono::microseconds 
     ::kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
+}
+
+std::vector<std::string> pluginSanitizerEnvironment(const fs::path &scratch)
+{
+    const fs::path suppressions = scratch / "lsan.supp";
+    if (!fs::exists(suppressions))
+        gvtest::writeFileText(suppressions, "leak:_dl_init\n");
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    return {"ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":fast_unwind_on_malloc=0",
+            "LSAN_OPTIONS=suppressions=" + suppressions.string()};
 }
 
 std::string describe(const RunResult &r)

@@ -34,4 +34,12 @@ void runAndKill(const std::vector<std::string> &args, std::chrono::microseconds 
 
 std::string describe(const RunResult &r);
 
+// The environment for a hotsync that loads the Tarnlink plug-in under the
+// leak checker: the plug-in brings Qt, and through it libgomp, into a
+// program that does not link them; when the plug-in is unloaded, libgomp
+// goes too and the block its initialiser allocated shows up as a leak. Only
+// allocations made by library initialisers are excused (a suppressions file
+// written into `scratch`).
+std::vector<std::string> pluginSanitizerEnvironment(const std::filesystem::path &scratch);
+
 } // namespace hotsynctest

@@ -71,19 +71,7 @@ protected:
         return runProgram(scratch, args, sanitizerEnvironment());
     }
 
-    // The plug-in brings Qt, and through it libgomp, into a program that
-    // does not link them; when the plug-in is unloaded, libgomp goes too and
-    // the block its initialiser allocated shows up as a leak. Under the leak
-    // checker, only allocations made by library initialisers are excused.
-    std::vector<std::string> sanitizerEnvironment()
-    {
-        fs::path suppressions = dir / "lsan.supp";
-        if (!fs::exists(suppressions))
-            gvtest::writeFileText(suppressions, "leak:_dl_init\n");
-        const char *asan = std::getenv("ASAN_OPTIONS");
-        return {"ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":fast_unwind_on_malloc=0",
-                "LSAN_OPTIONS=suppressions=" + suppressions.string()};
-    }
+    std::vector<std::string> sanitizerEnvironment() { return pluginSanitizerEnvironment(dir.path()); }
 
     std::map<std::string, std::vector<std::string>> desktopRows()
     {
