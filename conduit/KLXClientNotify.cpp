@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -238,6 +240,26 @@ std::int32_t TKLXGVClientNotify::syncType()
     return type;
 }
 
+struct TKLXGVClientNotify::ReferenceFix {
+    const char *column;
+    std::int32_t (*get)(const TToDoObject &);
+    void (*set)(TToDoObject &, std::int32_t);
+    journal::IdPairs pairs;
+    // The handheld database whose table keeps the pairs; the fix removes
+    // them there in its own transaction. None for pairs given directly.
+    const char *source = nullptr;
+};
+
+namespace {
+
+// The order in which "desktop overwrites" writes the tables: each table
+// after the ones it refers to, so that its references are renumbered as it
+// is written. Every table but the last is referred to by one table after it.
+constexpr const char *overwriteOrder[] = {"OilGradeDB-KLXC", "SupplierDB-KLXC", "VehicleDB-KLXC", "MainDB-KLXC"};
+constexpr std::size_t overwriteTables = std::size(overwriteOrder);
+
+} // namespace
+
 void TKLXGVClientNotify::syncStandard()
 {
     TIdPairList oilGradePairs, supplierPairs, vehiclePairs;
@@ -252,31 +274,18 @@ void TKLXGVClientNotify::syncStandard()
     try {
         prefixed("syncStandard: ", "", "syncStandard: Unknown Error", [&] {
             std::int32_t type = syncType();
+            if (type == SyncTypeDesktopOverwrites) {
+                overwriteHandheld(0);
+                return;
+            }
             for (const Step &step : steps) {
                 CurrentIdPairs = step.pairs;
-                // Each table is one unit on both sides: a failure inside it
-                // leaves it as it was, and the tables before it stay done.
-                stepCommitted_ = false;
-                counts_ = {};
-                try {
-                    openRemoteDatabase(step.database);
-                    openDesktopDatabase(step.database);
-                    if (type == SyncTypeDesktopOverwrites)
-                        copyToPalm();
-                    else
-                        syncLocalFromRemote(type);
-                    freeRecordObjects(*LocalList);
-                    freeRecordObjects(*RemoteList);
+                tableStep(step.database, {}, [&] {
+                    syncLocalFromRemote(type);
                     // The pairs are kept with the rows that made them, so
                     // that no crash can lose the renumbering they call for.
-                    commitTableStep(step.pairs);
-                } catch (...) {
-                    freeRecordObjects(*LocalList);
-                    freeRecordObjects(*RemoteList);
-                    if (!stepCommitted_)
-                        abandonTableStep();
-                    throw;
-                }
+                    return step.pairs;
+                });
             }
             CurrentIdPairs = nullptr;
             if (!oilGradePairs.empty() || !supplierPairs.empty() || !vehiclePairs.empty())
@@ -292,6 +301,71 @@ void TKLXGVClientNotify::syncStandard()
     freeIdPairs(oilGradePairs);
     freeIdPairs(supplierPairs);
     freeIdPairs(vehiclePairs);
+}
+
+void TKLXGVClientNotify::tableStep(const char *database, const std::vector<std::string> &attachments,
+                                   const std::function<const TIdPairList *()> &work)
+{
+    // Each table is one unit on both sides: a failure inside it leaves it as
+    // it was, and the tables before it stay done.
+    stepCommitted_ = false;
+    counts_ = {};
+    try {
+        openRemoteDatabase(database);
+        openDesktopDatabase(database, attachments);
+        const TIdPairList *newPairs = work();
+        freeRecordObjects(*LocalList);
+        freeRecordObjects(*RemoteList);
+        commitTableStep(newPairs);
+    } catch (...) {
+        freeRecordObjects(*LocalList);
+        freeRecordObjects(*RemoteList);
+        if (!stepCommitted_)
+            abandonTableStep();
+        throw;
+    }
+}
+
+// Writes the tables from `first` on (in overwrite order) whole to the
+// handheld. A table's references are renumbered as its rows are written,
+// with the pairs of the tables written before it; those pairs and their
+// tables' marks go in the same commit. Until the table referring to it has
+// been written, a written table keeps a mark, by which the next HotSync
+// knows to finish this one.
+void TKLXGVClientNotify::overwriteHandheld(std::size_t first)
+{
+    struct Overwriting {
+        bool &flag;
+        explicit Overwriting(bool &f) : flag(f) { flag = true; }
+        ~Overwriting() { flag = false; }
+    } overwriting(overwriting_);
+    TIdPairList pairs;
+    try {
+        for (std::size_t i = first; i < overwriteTables; ++i) {
+            const char *database = overwriteOrder[i];
+            const bool referred = i + 1 < overwriteTables;
+            std::vector<std::string> sources;
+            for (const ReferenceFix &fix : referencesOf(database))
+                sources.push_back(fix.source);
+            CurrentIdPairs = referred ? &pairs : nullptr;
+            tableStep(database, sources, [&] {
+                copyToPalm();
+                for (std::size_t k = 0; k < sources.size(); ++k) {
+                    journal::removeIdPairs(*DesktopTable, "source" + std::to_string(k));
+                    journal::clearOverwritePending(*DesktopTable, "source" + std::to_string(k));
+                }
+                if (referred)
+                    journal::setOverwritePending(*DesktopTable);
+                return CurrentIdPairs;
+            });
+            CurrentIdPairs = nullptr;
+            freeIdPairs(pairs);
+        }
+    } catch (...) {
+        CurrentIdPairs = nullptr;
+        freeIdPairs(pairs);
+        throw;
+    }
 }
 
 void TKLXGVClientNotify::openRemoteDatabase(const std::string &name)
@@ -471,7 +545,7 @@ void TKLXGVClientNotify::loadLocalChanges()
     while (!DesktopTable->eof()) {
         std::int32_t id = DesktopTable->fieldByName("DBID").asInteger();
         std::unique_ptr<TToDoObject> object = newRecordObject();
-        if (!DesktopTable->fieldByName("Synced").asBoolean() || type == SyncTypeDesktopOverwrites) {
+        if (!DesktopTable->fieldByName("Synced").asBoolean() || type == SyncTypeDesktopOverwrites || overwriting_) {
             object->readFromDesktop(*DesktopTable);
             object->SyncState = saAddRemote;
             LocalList->add(recordKey(0), std::move(object));
@@ -584,6 +658,7 @@ void TKLXGVClientNotify::copyToPalm()
             com::check(RemoteDatabase->RemoveRecordSet(eRemoveAll, 0));
         counts_.handheldDeleted += count;
         loadLocalChanges();
+        renumberReferencesOnCopy();
         for (auto &entry : *LocalList)
             entry.second->SyncState = saAddRemote;
         applyLocalActions();
@@ -741,15 +816,6 @@ void TKLXGVClientNotify::addIdPair(std::int32_t oldId, std::int32_t newId)
 // ---------------------------------------------------------------------------
 // Cross references
 
-struct TKLXGVClientNotify::ReferenceFix {
-    const char *column;
-    std::int32_t (*get)(const TToDoObject &);
-    void (*set)(TToDoObject &, std::int32_t);
-    journal::IdPairs pairs;
-    // The handheld database whose table keeps the pairs; the fix removes
-    // them there in its own transaction. None for pairs given directly.
-    const char *source = nullptr;
-};
 
 namespace {
 
@@ -793,6 +859,18 @@ void TKLXGVClientNotify::fixMainVehicleIds(const TIdPairList &pairs)
                   {{"VehicleId", getField<vehicleIdOf>, setField<vehicleIdOf>, idPairsOf(pairs), nullptr}});
 }
 
+std::vector<TKLXGVClientNotify::ReferenceFix> TKLXGVClientNotify::referencesOf(const std::string &database)
+{
+    // The log's vendor comes first, as the fixes of the two references
+    // always ran in that order.
+    if (database == "VehicleDB-KLXC")
+        return {{"OilGradeId", getField<oilGradeIdOf>, setField<oilGradeIdOf>, {}, "OilGradeDB-KLXC"}};
+    if (database == "MainDB-KLXC")
+        return {{"VendorId", getField<vendorIdOf>, setField<vendorIdOf>, {}, "SupplierDB-KLXC"},
+                {"VehicleId", getField<vehicleIdOf>, setField<vehicleIdOf>, {}, "VehicleDB-KLXC"}};
+    return {};
+}
+
 void TKLXGVClientNotify::crossReferencePass()
 {
     // A table that cannot be read holds no pairs this pass can apply; its
@@ -804,22 +882,45 @@ void TKLXGVClientNotify::crossReferencePass()
             return false;
         }
     };
-    const bool oilGrades = holdsPairs("OilGradeDB-KLXC");
-    const bool suppliers = holdsPairs("SupplierDB-KLXC");
-    const bool vehicles = holdsPairs("VehicleDB-KLXC");
+    std::map<std::string, bool> pending;
+    for (const char *database : {"OilGradeDB-KLXC", "SupplierDB-KLXC", "VehicleDB-KLXC"})
+        pending[database] = holdsPairs(database);
     DesktopTable->close();
-    if (oilGrades)
-        fixReferences("VehicleDB-KLXC",
-                      {{"OilGradeId", getField<oilGradeIdOf>, setField<oilGradeIdOf>, {}, "OilGradeDB-KLXC"}});
-    // Both references of the log in one pass over its table and records,
-    // the vendor first, as if the two fixes ran one after the other.
-    std::vector<ReferenceFix> mainFixes;
-    if (suppliers)
-        mainFixes.push_back({"VendorId", getField<vendorIdOf>, setField<vendorIdOf>, {}, "SupplierDB-KLXC"});
-    if (vehicles)
-        mainFixes.push_back({"VehicleId", getField<vehicleIdOf>, setField<vehicleIdOf>, {}, "VehicleDB-KLXC"});
-    if (!mainFixes.empty())
-        fixReferences("MainDB-KLXC", std::move(mainFixes));
+    // Both references of the log in one pass over its table and records, as
+    // if the two fixes ran one after the other.
+    for (const char *database : {"VehicleDB-KLXC", "MainDB-KLXC"}) {
+        std::vector<ReferenceFix> fixes;
+        for (ReferenceFix &fix : referencesOf(database)) {
+            if (pending[fix.source])
+                fixes.push_back(std::move(fix));
+        }
+        if (!fixes.empty())
+            fixReferences(database, std::move(fixes));
+    }
+}
+
+// The rows about to be written whole to the handheld take the new ids of the
+// rows they refer to, from the pairs of the tables attached to the open one
+// (the sources of its references, in order). Each reference is looked up as
+// the row holds it, once: of two pairs with the same OldId the later wins.
+void TKLXGVClientNotify::renumberReferencesOnCopy()
+{
+    std::string database;
+    com::check(RemoteDatabase->GetDatabaseName(&database));
+    std::size_t k = 0;
+    for (const ReferenceFix &fix : referencesOf(database)) {
+        std::unordered_map<std::int32_t, std::int32_t> newIdOf;
+        for (const auto &[oldId, newId] : journal::idPairs(*DesktopTable, "source" + std::to_string(k++)))
+            newIdOf[oldId] = newId;
+        if (newIdOf.empty())
+            continue;
+        for (auto &entry : *LocalList) {
+            if (auto m = newIdOf.find(fix.get(*entry.second)); m != newIdOf.end()) {
+                fix.set(*entry.second, m->second);
+                ++counts_.renumbered;
+            }
+        }
+    }
 }
 
 // Every row whose reference column holds a pair's OldId gets the pair's
@@ -1005,6 +1106,29 @@ void TKLXGVClientNotify::completeInterruptedSync()
                 }
             }
             DesktopTable->close();
+        }
+        // A HotSync that was writing the handheld whole from the desktop is
+        // finished first: the tables it had not reached are written, with
+        // their references renumbered from the pairs the written ones keep.
+        // Applying those pairs to the tables as they stand instead would
+        // meet a handheld the desktop was about to replace.
+        std::size_t resumeAt = 0;
+        std::exception_ptr unreadable;
+        for (std::size_t i = 0; i + 1 < overwriteTables; ++i) {
+            try {
+                if (openExistingTable(overwriteOrder[i]) && journal::overwritePending(*DesktopTable))
+                    resumeAt = i + 1;
+            } catch (const desktopdb::DesktopDbError &) {
+                unreadable = std::current_exception();
+            }
+        }
+        DesktopTable->close();
+        if (resumeAt > 0) {
+            // Where to go on from must be known for certain: writing a table
+            // twice would leave its referrers with pairs of the first write.
+            if (unreadable)
+                std::rethrow_exception(unreadable);
+            overwriteHandheld(resumeAt);
         }
         crossReferencePass();
     });

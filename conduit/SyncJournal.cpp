@@ -6,6 +6,7 @@ namespace {
 
 constexpr const char *stagedTable = "TarnlinkStaged";
 constexpr const char *pairTable = "TarnlinkIdPairs";
+constexpr const char *overwriteTable = "TarnlinkOverwrite";
 
 bool hasTable(desktopdb::Table &table, const std::string &schema, const char *name)
 {
@@ -71,6 +72,25 @@ void removeIdPairs(desktopdb::Table &table, const std::string &schema)
 {
     if (hasTable(table, schema, pairTable))
         table.execute("DELETE FROM \"" + schema + "\"." + pairTable);
+}
+
+bool overwritePending(desktopdb::Table &table, const std::string &schema)
+{
+    return hasTable(table, schema, overwriteTable) &&
+           !table.query("SELECT 1 FROM \"" + schema + "\"." + overwriteTable).empty();
+}
+
+void setOverwritePending(desktopdb::Table &table)
+{
+    table.execute(std::string("CREATE TABLE IF NOT EXISTS ") + overwriteTable + " (Pending INTEGER NOT NULL)");
+    table.execute(std::string("DELETE FROM ") + overwriteTable);
+    table.execute(std::string("INSERT INTO ") + overwriteTable + " (Pending) VALUES (1)");
+}
+
+void clearOverwritePending(desktopdb::Table &table, const std::string &schema)
+{
+    if (hasTable(table, schema, overwriteTable))
+        table.execute("DELETE FROM \"" + schema + "\"." + overwriteTable);
 }
 
 } // namespace conduit::journal

@@ -13,8 +13,13 @@
 //                    that were written to the handheld as new records, in
 //                    the order they were made, until the references to them
 //                    have been renumbered.
+//   TarnlinkOverwrite present while this table has been written whole from
+//                    the desktop by a HotSync that has not yet written the
+//                    table referring to it: that HotSync is unfinished, and
+//                    its remaining tables are to be written before anything
+//                    else is done.
 //
-// Other programs that use the table files see two more tables and may
+// Other programs that use the table files see up to three more tables and may
 // ignore them.
 
 #include "conduit/RecordIDObject.h"
@@ -43,5 +48,9 @@ void setStagedMarker(desktopdb::Table &table, const std::string &database, const
 IdPairs idPairs(desktopdb::Table &table, const std::string &schema = "main");
 void storeIdPairs(desktopdb::Table &table, const TIdPairList &pairs);
 void removeIdPairs(desktopdb::Table &table, const std::string &schema);
+
+bool overwritePending(desktopdb::Table &table, const std::string &schema = "main");
+void setOverwritePending(desktopdb::Table &table);
+void clearOverwritePending(desktopdb::Table &table, const std::string &schema);
 
 } // namespace conduit::journal

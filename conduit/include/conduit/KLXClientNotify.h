@@ -88,6 +88,7 @@ public:
 
     void syncLocalFromRemote(std::int32_t syncType);
     void copyToPalm();
+    void renumberReferencesOnCopy();
     void loadLocalChanges();
     void applyRemoteActions();
     void applyLocalActions();
@@ -122,7 +123,16 @@ public:
 
 private:
     struct ReferenceFix;
+    // The references of a table's rows, each with the table it refers to.
+    static std::vector<ReferenceFix> referencesOf(const std::string &database);
     void fixReferences(const char *database, std::vector<ReferenceFix> fixes);
+    // Opens the handheld database and its table (with `attachments`), runs
+    // `work` and commits both as one unit with the pairs `work` returns; a
+    // failure before the commit leaves the table as it was on both sides.
+    void tableStep(const char *database, const std::vector<std::string> &attachments,
+                   const std::function<const TIdPairList *()> &work);
+    // "Desktop overwrites handheld", from the `first` table of its order on.
+    void overwriteHandheld(std::size_t first);
     // The work on the open table and handheld database as one unit: the
     // handheld's changes are staged, the desktop transaction commits them
     // with a marker of the staged changes (and `newPairs`), then they are
@@ -147,6 +157,9 @@ private:
     // The desktop transaction of the open table step has been committed:
     // a later failure of that step must not drop its handheld changes.
     bool stepCommitted_ = false;
+    // The open step writes every row of the table to the handheld, whatever
+    // the run's own sync type (an interrupted overwrite being finished).
+    bool overwriting_ = false;
 
     // The host's progress display, when it has one, and what the open step
     // changed so far.
