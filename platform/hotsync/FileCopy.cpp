@@ -7,7 +7,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -227,6 +229,14 @@ bool isSqliteCompanion(const fs::path &file)
             return isSqliteDatabase(file.parent_path() / name.substr(0, name.size() - suffix.size()));
         }
     }
+    // The super-journal of a commit that spanned several database files
+    // ("X-mj" and hex digits): left by a process killed in such a commit,
+    // it goes away when the first of them is opened again.
+    const auto mark = name.rfind("-mj");
+    if (mark != std::string::npos && mark > 0 && mark + 3 < name.size() &&
+        std::all_of(name.begin() + static_cast<std::ptrdiff_t>(mark) + 3, name.end(),
+                    [](unsigned char c) { return std::isxdigit(c) != 0; }))
+        return isSqliteDatabase(file.parent_path() / name.substr(0, mark));
     return false;
 }
 

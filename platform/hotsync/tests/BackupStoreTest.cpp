@@ -5,6 +5,9 @@
 
 #include <gmock/gmock.h>
 #include <sqlite3.h>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace hotsync;
 using testing::ElementsAre;
@@ -12,6 +15,17 @@ using testing::HasSubstr;
 namespace fs = std::filesystem;
 
 namespace {
+
+sqlite3_syscall_ptr systemUnlink = nullptr;
+
+// Ends the process where SQLite would remove the super-journal of a commit
+// that spans several files: the commit is cut at its last step.
+int unlinkOrDie(const char *path)
+{
+    if (std::strstr(path, "-mj"))
+        _exit(0);
+    return reinterpret_cast<int (*)(const char *)>(systemUnlink)(path);
+}
 
 class Connection {
 public:
@@ -144,6 +158,40 @@ TEST_F(BackupStoreTest, AManifestThatNamesAFileOutsideTheBackupIsDamage)
         EXPECT_THAT(e.what(), HasSubstr("Backup 1 is damaged: it names the file \"../../../../escape\""));
     }
     EXPECT_THAT(numbers(store.list()), ElementsAre(1));
+}
+
+// A process killed in a commit across two table files leaves SQLite's
+// super-journal beside them, which goes away as soon as the tables are
+// opened again: it is no file of the backup, and the backup is whole.
+TEST_F(BackupStoreTest, ACommitKilledAcrossTwoTablesDoesNotStopTheBackup)
+{
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        sqlite3_vfs *vfs = sqlite3_vfs_find("unix");
+        systemUnlink = vfs->xGetSystemCall(vfs, "unlink");
+        vfs->xSetSystemCall(vfs, "unlink", reinterpret_cast<sqlite3_syscall_ptr>(&unlinkOrDie));
+        Connection vehicles(desktop / "VEHICLE.db");
+        vehicles.exec("CREATE TABLE VEHICLE (Name TEXT); INSERT INTO VEHICLE VALUES ('Van')");
+        vehicles.exec("ATTACH '" + (desktop / "MAIN.db").string() +
+                      "' AS log; CREATE TABLE log.MAIN (Notes TEXT); INSERT INTO log.MAIN VALUES ('Oil')");
+        vehicles.exec("BEGIN; UPDATE VEHICLE SET Name = 'Car'; UPDATE log.MAIN SET Notes = 'Tyres'; COMMIT");
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the commit made no super-journal";
+    std::vector<std::string> left;
+    for (const auto &entry : fs::directory_iterator(desktop))
+        left.push_back(entry.path().filename().string());
+    ASSERT_THAT(left, testing::Contains(testing::StartsWith("VEHICLE.db-mj")));
+
+    store.create(scope, when, "HotSync");
+    std::vector<std::string> names;
+    const Backup backup = store.find(std::nullopt);
+    for (const auto &file : backup.conduits.at(0).files)
+        names.push_back(file.path);
+    EXPECT_THAT(names, ElementsAre("MAIN.db", "VEHICLE.db"));
 }
 
 } // namespace

@@ -13,7 +13,8 @@ inline constexpr std::chrono::milliseconds defaultLockWait{5000};
 bool isSqliteDatabase(const std::filesystem::path &file);
 
 // Whether the file is one of SQLite's companions of a database beside it
-// ("X-journal", "X-wal" or "X-shm" next to a SQLite database "X").
+// ("X-journal", "X-wal", "X-shm" or a super-journal "X-mj..." next to a
+// SQLite database "X").
 bool isSqliteCompanion(const std::filesystem::path &file);
 
 // Copies `from` to the new file `to` and flushes it to disk. A SQLite
