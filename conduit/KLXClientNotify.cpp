@@ -540,12 +540,11 @@ bool TKLXGVClientNotify::locateLocalRow(std::int32_t id)
 
 void TKLXGVClientNotify::loadLocalChanges()
 {
-    const std::int32_t type = syncType();
     DesktopTable->first();
     while (!DesktopTable->eof()) {
         std::int32_t id = DesktopTable->fieldByName("DBID").asInteger();
         std::unique_ptr<TToDoObject> object = newRecordObject();
-        if (!DesktopTable->fieldByName("Synced").asBoolean() || type == SyncTypeDesktopOverwrites || overwriting_) {
+        if (!DesktopTable->fieldByName("Synced").asBoolean() || overwriting_) {
             object->readFromDesktop(*DesktopTable);
             object->SyncState = saAddRemote;
             LocalList->add(recordKey(0), std::move(object));
@@ -815,7 +814,6 @@ void TKLXGVClientNotify::addIdPair(std::int32_t oldId, std::int32_t newId)
 
 // ---------------------------------------------------------------------------
 // Cross references
-
 
 namespace {
 

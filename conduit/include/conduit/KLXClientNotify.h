@@ -157,8 +157,8 @@ private:
     // The desktop transaction of the open table step has been committed:
     // a later failure of that step must not drop its handheld changes.
     bool stepCommitted_ = false;
-    // The open step writes every row of the table to the handheld, whatever
-    // the run's own sync type (an interrupted overwrite being finished).
+    // The open step writes every row of the table to the handheld: desktop
+    // overwrites handheld, this run's or an interrupted one being finished.
     bool overwriting_ = false;
 
     // The host's progress display, when it has one, and what the open step
