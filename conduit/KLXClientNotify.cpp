@@ -252,6 +252,10 @@ struct TKLXGVClientNotify::ReferenceFix {
 
 namespace {
 
+// The schema under which a table step sees the k-th table file attached to
+// its own.
+std::string attachedSchema(std::size_t k) { return "source" + std::to_string(k); }
+
 // The order in which "desktop overwrites" writes the tables: each table
 // after the ones it refers to, so that its references are renumbered as it
 // is written. Every table but the last is referred to by one table after it.
@@ -334,11 +338,6 @@ void TKLXGVClientNotify::tableStep(const char *database, const std::vector<std::
 // knows to finish this one.
 void TKLXGVClientNotify::overwriteHandheld(std::size_t first)
 {
-    struct Overwriting {
-        bool &flag;
-        explicit Overwriting(bool &f) : flag(f) { flag = true; }
-        ~Overwriting() { flag = false; }
-    } overwriting(overwriting_);
     TIdPairList pairs;
     try {
         for (std::size_t i = first; i < overwriteTables; ++i) {
@@ -351,8 +350,8 @@ void TKLXGVClientNotify::overwriteHandheld(std::size_t first)
             tableStep(database, sources, [&] {
                 copyToPalm();
                 for (std::size_t k = 0; k < sources.size(); ++k) {
-                    journal::removeIdPairs(*DesktopTable, "source" + std::to_string(k));
-                    journal::clearOverwritePending(*DesktopTable, "source" + std::to_string(k));
+                    journal::removeIdPairs(*DesktopTable, attachedSchema(k));
+                    journal::clearOverwritePending(*DesktopTable, attachedSchema(k));
                 }
                 if (referred)
                     journal::setOverwritePending(*DesktopTable);
@@ -488,7 +487,7 @@ void TKLXGVClientNotify::openDesktopDatabase(const std::string &name, const std:
             other.setTableName(schemaForHandheldDatabase(attachments[i])->tableName);
             if (!other.exists())
                 throw SyncError("The table " + other.tableName() + " is missing");
-            DesktopTable->attach(other.filePath(), "source" + std::to_string(i));
+            DesktopTable->attach(other.filePath(), attachedSchema(i));
         }
         // The writes of one table go into one transaction, committed on
         // purpose by the sync step; anything else undoes them.
@@ -538,13 +537,13 @@ bool TKLXGVClientNotify::locateLocalRow(std::int32_t id)
 // ---------------------------------------------------------------------------
 // Sync modes
 
-void TKLXGVClientNotify::loadLocalChanges()
+void TKLXGVClientNotify::loadLocalChanges(bool everyRow)
 {
     DesktopTable->first();
     while (!DesktopTable->eof()) {
         std::int32_t id = DesktopTable->fieldByName("DBID").asInteger();
         std::unique_ptr<TToDoObject> object = newRecordObject();
-        if (!DesktopTable->fieldByName("Synced").asBoolean() || overwriting_) {
+        if (!DesktopTable->fieldByName("Synced").asBoolean() || everyRow) {
             object->readFromDesktop(*DesktopTable);
             object->SyncState = saAddRemote;
             LocalList->add(recordKey(0), std::move(object));
@@ -656,7 +655,7 @@ void TKLXGVClientNotify::copyToPalm()
         if (count > 0)
             com::check(RemoteDatabase->RemoveRecordSet(eRemoveAll, 0));
         counts_.handheldDeleted += count;
-        loadLocalChanges();
+        loadLocalChanges(true);
         renumberReferencesOnCopy();
         for (auto &entry : *LocalList)
             entry.second->SyncState = saAddRemote;
@@ -908,7 +907,7 @@ void TKLXGVClientNotify::renumberReferencesOnCopy()
     std::size_t k = 0;
     for (const ReferenceFix &fix : referencesOf(database)) {
         std::unordered_map<std::int32_t, std::int32_t> newIdOf;
-        for (const auto &[oldId, newId] : journal::idPairs(*DesktopTable, "source" + std::to_string(k++)))
+        for (const auto &[oldId, newId] : journal::idPairs(*DesktopTable, attachedSchema(k++)))
             newIdOf[oldId] = newId;
         if (newIdOf.empty())
             continue;
@@ -945,7 +944,7 @@ void TKLXGVClientNotify::fixReferences(const char *database, std::vector<Referen
         // removes them.
         for (std::size_t i = 0, k = 0; i < fixes.size(); ++i) {
             if (fixes[i].source)
-                fixes[i].pairs = journal::idPairs(*DesktopTable, "source" + std::to_string(k++));
+                fixes[i].pairs = journal::idPairs(*DesktopTable, attachedSchema(k++));
         }
 
         struct TakenRecord {
@@ -1053,7 +1052,7 @@ void TKLXGVClientNotify::fixReferences(const char *database, std::vector<Referen
             }
         }
         for (std::size_t k = 0; k < sources.size(); ++k)
-            journal::removeIdPairs(*DesktopTable, "source" + std::to_string(k));
+            journal::removeIdPairs(*DesktopTable, attachedSchema(k));
         commitTableStep(nullptr);
     } catch (...) {
         if (!stepCommitted_)

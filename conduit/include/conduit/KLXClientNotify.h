@@ -89,7 +89,9 @@ public:
     void syncLocalFromRemote(std::int32_t syncType);
     void copyToPalm();
     void renumberReferencesOnCopy();
-    void loadLocalChanges();
+    // The rows with work for the handheld; with `everyRow` (the table is
+    // written whole from the desktop) every row.
+    void loadLocalChanges(bool everyRow = false);
     void applyRemoteActions();
     void applyLocalActions();
     void addIdPair(std::int32_t oldId, std::int32_t newId);
@@ -157,9 +159,6 @@ private:
     // The desktop transaction of the open table step has been committed:
     // a later failure of that step must not drop its handheld changes.
     bool stepCommitted_ = false;
-    // The open step writes every row of the table to the handheld: desktop
-    // overwrites handheld, this run's or an interrupted one being finished.
-    bool overwriting_ = false;
 
     // The host's progress display, when it has one, and what the open step
     // changed so far.
